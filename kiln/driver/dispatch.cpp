@@ -1,0 +1,41 @@
+#include "kiln/driver/dispatch.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/exit.h"
+
+namespace kiln {
+
+namespace {
+
+// One row per data-type code (RW, RT and RE are string records, handled by
+// the driver itself). Codes are compared exactly.
+const DispatchEntry kDispatchTable[] = {
+    // graphics
+
+    // world
+
+    // tables
+
+    {nullptr, nullptr},
+};
+
+}  // namespace
+
+Compiler findCompiler(const std::string& code) {
+  for (const DispatchEntry& e : kDispatchTable)
+    if (e.code && code == e.code) return e.compile;
+  return nullptr;
+}
+
+void applyDepthRule(RunState& run, int depth) {
+  int& current = run.graphics.graphicsDepth;
+  if (current != 0 && current != depth) {
+    std::fprintf(stderr, "Mismatched bit depth graphics. <%d != %d>\n", current, depth);
+    kit::fail(1);
+  }
+  current = depth;
+}
+
+}  // namespace kiln

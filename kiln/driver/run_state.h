@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "kiln/graphics/graphics_state.h"
+#include "kiln/pdb/pdb.h"
+#include "kiln/tables/tables_state.h"
+#include "kiln/world/world_state.h"
+
+namespace kiln {
+
+struct Options {
+  bool makeAdventureDb = true;  // TADV databases
+  bool makeTileDb = true;       // TILE databases
+  bool makeWallDb = true;       // WALL databases
+  bool writeTextHeader = false;  // -text
+  bool makeHistogram = false;    // -hist
+  bool forwardSlashes = false;   // -fs
+  FILE* paletteListing = nullptr;  // -palette: palette.txt, owned by the run
+};
+
+// Everything one build knows, owned by main (or by a test) and passed down.
+// There are no mutable globals: two builds can run in one process.
+struct RunState {
+  Options options;
+  std::string adventuresPath;
+  std::string buildDirectory;
+  bool haveBuildDirectory = false;
+  std::unique_ptr<Database> openDatabase;
+  bool databaseSelected = true;
+  GraphicsState graphics;
+  WorldState world;
+  TablesState tables;
+
+  RunState() = default;
+  RunState(const RunState&) = delete;
+  RunState& operator=(const RunState&) = delete;
+  ~RunState() {
+    if (options.paletteListing) std::fclose(options.paletteListing);
+  }
+
+  char separator() const { return options.forwardSlashes ? '/' : '\\'; }
+};
+
+// With -fs every "\" of a configuration or list line becomes "/".
+inline void applySlashRule(const RunState& run, std::string& line) {
+  if (!run.options.forwardSlashes) return;
+  for (char& c : line)
+    if (c == '\\') c = '/';
+}
+
+// A file named by a configuration or list line: the build directory, the
+// separator (unless the directory already ends in "\"), then the name.
+inline std::string inputPath(const RunState& run, const std::string& name) {
+  std::string path = run.buildDirectory;
+  if (path.empty() || path.back() != '\\') path += run.separator();
+  path += name;
+  return path;
+}
+
+}  // namespace kiln

@@ -1,0 +1,124 @@
+#include "kiln/pdb/pdb.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "common/exit.h"
+#include "kiln/pdb/bytes.h"
+
+namespace kiln {
+
+namespace {
+constexpr uint32_t kEpochDelta = 2082844800u;  // 1904-01-01 to 1970-01-01
+constexpr uint16_t kAttributes = 0x0808;        // backup and bundle bits
+
+// Reports a file that cannot be created or written, naming its final path.
+[[noreturn]] void failOutput(const std::string& path) {
+  char text[64 + 4096];
+  std::snprintf(text, sizeof text, "ERROR: failed to open %s\n", path.c_str());
+  std::perror(text);
+  throw kit::Exit{1, false};
+}
+}  // namespace
+
+void swapLong(uint32_t* value) {
+  uint8_t* b = reinterpret_cast<uint8_t*>(value);
+  std::swap(b[0], b[3]);
+  std::swap(b[1], b[2]);
+}
+
+void swapWords(uint16_t* values, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    uint8_t* b = reinterpret_cast<uint8_t*>(values + i);
+    std::swap(b[0], b[1]);
+  }
+}
+
+uint32_t palmTimeNow() {
+  // Reproducible builds: a number in SOURCE_DATE_EPOCH stands for the clock.
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch && *epoch) {
+    char* end = nullptr;
+    errno = 0;
+    long long seconds = std::strtoll(epoch, &end, 10);
+    if (*end == '\0' && errno == 0) return uint32_t(seconds + kEpochDelta);
+  }
+  return uint32_t(uint64_t(std::time(nullptr)) + kEpochDelta);
+}
+
+std::unique_ptr<Database> createPDB(const std::string& name, const std::string& path, uint32_t type,
+                                    uint32_t creator, uint16_t version) {
+  auto db = std::make_unique<Database>();
+  db->path = path + ".pdb";
+  if (!db->out.open(db->path)) failOutput(db->path);
+
+  uint8_t* h = db->header;
+  std::memcpy(h, name.data(), std::min<size_t>(name.size(), 32));
+  setBE16(h + 32, kAttributes);
+  setBE16(h + 34, version);
+  uint32_t now = palmTimeNow();
+  setBE32(h + 36, now);
+  setBE32(h + 40, now);
+  setBE32(h + 60, type);
+  setBE32(h + 64, creator);
+  setBE16(h + 76, 1);
+  return db;
+}
+
+void addPDBEntry(Database& db, const char* code, const uint8_t* data, size_t length) {
+  if (db.recordOffsets.size() >= kMaxRecords) {
+    std::fprintf(stderr, "ERROR: %s would hold more than %zu records\n", db.path.c_str(), kMaxRecords);
+    kit::fail(1);
+  }
+  size_t stored = length + (code ? 2 : 0);
+  stored = (stored + 3) & ~size_t(3);
+  size_t start = db.recordData.size();
+  if (start + stored > 0xFFFFFFFFu - 0x100000u) {
+    std::fprintf(stderr, "ERROR: %s would hold more than 4 GB of records\n", db.path.c_str());
+    kit::fail(1);
+  }
+  db.recordOffsets.push_back(uint32_t(start));
+  db.recordData.resize(start + stored, 0);
+  uint8_t* dst = db.recordData.data() + start;
+  if (code) {
+    dst[0] = uint8_t(code[0]);
+    dst[1] = uint8_t(code[1]);
+    dst += 2;
+  }
+  if (length) std::memcpy(dst, data, length);
+}
+
+void finishPDB(Database& db) {
+  size_t count = db.recordOffsets.size();
+  std::vector<uint8_t> file(db.header, db.header + kHeaderSize);
+  setBE16(file.data() + 76, uint32_t(count));
+  uint32_t dataStart = uint32_t(kHeaderSize + 8 * count + 2);
+  for (uint32_t offset : db.recordOffsets) {
+    appendBE32(file, dataStart + offset);
+    appendBE32(file, 0);  // attributes and unique ID
+  }
+  file.push_back(0);  // the two-byte gap
+  file.push_back(0);
+  file.insert(file.end(), db.recordData.begin(), db.recordData.end());
+
+  if (std::fwrite(file.data(), 1, file.size(), db.out.file) != file.size() || !db.out.commit())
+    failOutput(db.path);
+  std::printf("Wrote %d records for %d data bytes.\n", int(count), int(db.recordData.size()));
+  db.recordData = {};
+  db.recordOffsets = {};
+}
+
+int addStringRecord(const std::string& text, const char* code, int minor, int major, Database& db) {
+  std::vector<uint8_t> record;
+  record.reserve(text.size() + 2);
+  record.push_back(uint8_t(major));
+  record.push_back(uint8_t(minor));
+  record.insert(record.end(), text.begin(), text.end());
+  addPDBEntry(db, code, record);
+  return 0;
+}
+
+}  // namespace kiln

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/files.h"
+
+namespace kiln {
+
+constexpr size_t kHeaderSize = 78;
+constexpr size_t kMaxRecords = 65535;  // the record count is a 16-bit field
+
+// One database being built. Records are kept in memory; finishPDB writes the
+// whole file beside its final path and renames it into place, so a build that
+// fails never leaves a half-written database.
+struct Database {
+  std::string path;  // final path, ending in ".pdb"
+  kit::AtomicFile out;
+  uint8_t header[kHeaderSize] = {};
+  std::vector<uint8_t> recordData;      // stored form of every record
+  std::vector<uint32_t> recordOffsets;  // start of each record in recordData
+};
+
+// Creates path + ".pdb" (path is without its extension). A file that cannot be
+// created is reported at once through perror and ends the run (status 1, no
+// pause).
+std::unique_ptr<Database> createPDB(const std::string& name, const std::string& path, uint32_t type,
+                                    uint32_t creator, uint16_t version);
+
+// Appends one record: the two code characters (when code is not null), the
+// data, then zero bytes up to a multiple of 4.
+void addPDBEntry(Database& db, const char* code, const uint8_t* data, size_t length);
+inline void addPDBEntry(Database& db, const char* code, const std::vector<uint8_t>& data) {
+  addPDBEntry(db, code, data.data(), data.size());
+}
+
+// Lays out the record list and data, writes the file, prints the summary line.
+void finishPDB(Database& db);
+
+// [major][minor][text] under code; text of at most 253 characters.
+int addStringRecord(const std::string& text, const char* code, int minor, int major, Database& db);
+
+// Seconds since 1 January 1904: SOURCE_DATE_EPOCH when it holds a number, else now.
+uint32_t palmTimeNow();
+
+}  // namespace kiln
