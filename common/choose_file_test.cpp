@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,9 +16,12 @@ namespace fs = std::filesystem;
 
 // Makes standard input read the given text (not a terminal, so no prompt).
 void feedStdin(const std::string& text) {
-  static const std::string path = (fs::temp_directory_path() / "kit-choose-stdin").string();
+  // One file a process: ctest runs the tests side by side.
+  static const std::string path =
+      (fs::temp_directory_path() / ("kit-choose-stdin-" + std::to_string(getpid()))).string();
   std::ofstream(path, std::ios::binary) << text;
   ASSERT_NE(std::freopen(path.c_str(), "rb", stdin), nullptr);
+  fs::remove(path);  // stdin keeps it open; nothing is left behind
 }
 
 struct Choice {

@@ -39,6 +39,30 @@ TEST(Advpath, StoresTheChosenFolderInAllThreeSettings) {
                       "\nChartsmithLastLoadPath=" + folder + "\n[Other]\nX=1\n");
 }
 
+TEST(Advpath, KilnThenBuildsInTheStoredFolder) {
+  Scratch s;
+  s.write(kSettings, "[Config]\nAdventuresPath=/old/adventures\n");
+  std::string folder = s.path("adventures");
+  s.write("adventures/Quest/pdbs.cfg",
+          "!NAME:Quest\n!TADV:questdata:Quest.ABCD:First adventure:1.2\nRW Hello 1.0\n");
+  ASSERT_EQ(run("advpath", {}, s.root.string(), {}, folder + "\n").status, 0);
+
+  // No AdventuresPath in the environment: kiln takes the stored one.
+  std::map<std::string, std::string> env = {{"TMIIDEV", ""}};
+  Result r = run("kiln", {"-fs", folder + "/Quest/pdbs.cfg"}, s.root.string(), env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\nAdventures Path = " + folder + "\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::filesystem::exists(folder + "/Quest/questdata.pdb"));
+
+  // Started without arguments, kiln's file choice starts in the folder
+  // advpath stored, and remembers the folder of the chosen file.
+  r = run("kiln", {}, s.root.string(), env, "Quest/pdbs\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "Processing " + folder + "/Quest/pdbs.cfg\n");
+  std::string text = readText(s.path(kSettings));
+  EXPECT_EQ(setting(text, "KilnLastLoadPath"), folder + "/Quest");
+  EXPECT_EQ(setting(text, "AdventuresPath"), folder);
+}
+
 TEST(Advpath, NothingChosenLeavesTheSettingsAlone) {
   Scratch s;
   const std::string before =
