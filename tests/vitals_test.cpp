@@ -73,6 +73,12 @@ TEST(Vitals, CommandLineValuesAreTakenAsTheyAre) {
             "start HP/SP = 0.  start Stamina/Intelligence = 12\n"
             "L=1 stam/int=12 HP/SP=0\n"
             "L=2 stam/int=12 HP/SP=1\n");
+
+  // Beyond 32 bits a value is held at the limit; the table runs on without a fault.
+  r = run("vitals", {"-start", "99999999999", "-stamina", "-99999999999"}, s.root.string());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(head(r.out, 1), "start HP/SP = 2147483647.  start Stamina/Intelligence = -2147483648\n");
+  EXPECT_EQ(lineCount(r.out), 21);
 }
 
 TEST(Vitals, NegativeStartShrinks) {
