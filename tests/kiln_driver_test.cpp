@@ -133,7 +133,9 @@ TEST(KilnBuild, SameEpochSameBytes) {
   Bytes later = readBytes(k.questDir(true) + "/questdata.pdb");
   ASSERT_EQ(later.size(), first.size());
   for (size_t i = 0; i < first.size(); ++i)
-    if (i < 36 || i >= 44) EXPECT_EQ(first[i], later[i]) << "byte " << i;
+    if (i < 36 || i >= 44) {
+      EXPECT_EQ(first[i], later[i]) << "byte " << i;
+    }
   EXPECT_EQ(be32(later, 36), be32(first, 36) + 86400);
 }
 
