@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/exit.h"
+
 #include "kiln/tables/ac_table.h"
 #include "kiln/tables/classes.h"
 #include "kiln/tables/monster_table.h"
