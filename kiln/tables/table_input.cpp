@@ -1,6 +1,5 @@
 #include "kiln/tables/table_input.h"
 
-#include <climits>
 #include <cstdint>
 
 #include "common/exit.h"
@@ -23,13 +22,10 @@ int columnNumber(const std::string& token) {
   while (i < token.size() && (token[i] == ' ' || (token[i] >= '\t' && token[i] <= '\r'))) ++i;
   bool negative = false;
   if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
-  int64_t value = 0;
-  const int64_t limit = negative ? -int64_t(INT_MIN) : INT_MAX;
-  for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i) {
-    value = value * 10 + (token[i] - '0');
-    if (value > limit) value = limit;
-  }
-  return int(negative ? -value : value);
+  uint32_t value = 0;
+  for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i) value = value * 10 + uint32_t(token[i] - '0');
+  if (negative) value = 0u - value;
+  return int32_t(value);
 }
 
 }  // namespace kiln

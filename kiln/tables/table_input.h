@@ -28,9 +28,9 @@ struct TableInput {
 void openTable(TableInput& in, const std::string& path, const std::string& openMessage);
 
 // A column's number by atoi's rules: leading white space, an optional sign,
-// decimal digits; anything else (an empty or missing token too) is 0. Numbers
-// beyond the int range clamp to it, as the kit's original runtime did, instead
-// of being undefined.
+// decimal digits; anything else (an empty or missing token too) is 0. Digits
+// beyond the int range wrap around (modulo 2^32) instead of being undefined,
+// so the low bits a field keeps are always well defined.
 int columnNumber(const std::string& token);
 
 }  // namespace kiln

@@ -19,11 +19,12 @@ TEST(ColumnNumber, FollowsAtoi) {
   EXPECT_EQ(columnNumber("007"), 7);
 }
 
-TEST(ColumnNumber, ClampsBeyondTheIntRange) {
+TEST(ColumnNumber, WrapsBeyondTheIntRange) {
   EXPECT_EQ(columnNumber("2147483647"), 2147483647);
   EXPECT_EQ(columnNumber("-2147483648"), -2147483647 - 1);
-  EXPECT_EQ(columnNumber("99999999999999999999999"), 2147483647);
-  EXPECT_EQ(columnNumber("-99999999999999999999999"), -2147483647 - 1);
+  EXPECT_EQ(columnNumber("4294967297"), 1);                 // 2^32 + 1
+  EXPECT_EQ(columnNumber("-4294967297"), -1);
+  EXPECT_EQ(columnNumber("99999999999999999999999") & 0xFF, 0xFF);  // well defined, whatever its size
 }
 
 }  // namespace
