@@ -5,6 +5,11 @@
 
 #include "common/exit.h"
 
+#include "kiln/tables/ac_table.h"
+#include "kiln/tables/classes.h"
+#include "kiln/tables/monster_table.h"
+#include "kiln/tables/monsters.h"
+
 namespace kiln {
 
 namespace {
@@ -18,6 +23,18 @@ const DispatchEntry kDispatchTable[] = {
 
     // tables
 
+    {"CL", [](RunState& run, const std::string& path, const char* code) {
+       compileClasses(run, path, code, *run.openDatabase);
+     }},
+    {"MO", [](RunState& run, const std::string& path, const char* code) {
+       compileMonsters(run, path, code, *run.openDatabase);
+     }},
+    {"MT", [](RunState& run, const std::string& path, const char* code) {
+       compileMonsterTable(run, path, code, *run.openDatabase);
+     }},
+    {"AC", [](RunState& run, const std::string& path, const char* code) {
+       compileAcTable(run, path, code, *run.openDatabase);
+     }},
     {nullptr, nullptr},
 };
 
