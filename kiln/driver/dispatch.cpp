@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "common/exit.h"
+#include "kiln/graphics/font.h"
+#include "kiln/graphics/palette.h"
 
 namespace kiln {
 
@@ -13,6 +15,14 @@ namespace {
 // the driver itself). Codes are compared exactly.
 const DispatchEntry kDispatchTable[] = {
     // graphics
+    {"PA",
+     [](RunState& run, const std::string& path, const char* code) {
+       compilePalette(run, path, code, *run.openDatabase);
+       run.graphics.havePalette = true;
+     }},
+    {"FN", [](RunState& run, const std::string& path, const char* code) {
+       compileFont(run, path, code, *run.openDatabase);
+     }},
 
     // world
 
