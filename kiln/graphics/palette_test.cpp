@@ -22,7 +22,7 @@ struct Rgb {
   int reserved = 0;  // a marker: it travels with the entry into the record
 };
 
-struct BmpSpec {
+struct BmpFields {
   std::vector<Rgb> colours;  // the colour table
   int bitsPerPixel = 8;
   uint32_t coloursUsed = 256;
@@ -40,7 +40,7 @@ void putLE16(Bytes& b, size_t at, uint32_t v) {
 }
 
 // A small BMP writer, independent of the code under test.
-Bytes makeBmp(const BmpSpec& s) {
+Bytes makeBmp(const BmpFields& s) {
   size_t table = 14 + s.infoSize;
   size_t pixels = table + 4 * s.colours.size();
   size_t rowBytes = (size_t(s.width) * s.bitsPerPixel + 31) / 32 * 4;
@@ -328,7 +328,7 @@ TEST(Palette, ListsOnlyTheFirstPaletteInFileOrder) {
 TEST(Palette, HeaderVariantsAreReadFromTheirOwnColourTable) {
   for (uint32_t infoSize : {40u, 52u, 56u, 64u, 108u, 124u}) {
     TestBuild t;
-    BmpSpec s{orderedSource()};
+    BmpFields s{orderedSource()};
     s.infoSize = infoSize;
     s.coloursUsed = 0;  // accepted like 256
     s.height = -2;      // top-down rows do not matter to a palette
@@ -347,18 +347,18 @@ struct Refusal {
 };
 
 TEST(Palette, RefusesWhatItCannotReadWithStatus1) {
-  BmpSpec fourBit{std::vector<Rgb>(16, Rgb{1, 2, 3})};
+  BmpFields fourBit{std::vector<Rgb>(16, Rgb{1, 2, 3})};
   fourBit.bitsPerPixel = 4;
   fourBit.coloursUsed = 16;
-  BmpSpec sixteen{std::vector<Rgb>(16, Rgb{1, 2, 3})};
+  BmpFields sixteen{std::vector<Rgb>(16, Rgb{1, 2, 3})};
   sixteen.coloursUsed = 16;
-  BmpSpec manyColours{orderedSource()};
+  BmpFields manyColours{orderedSource()};
   manyColours.coloursUsed = 257;
   Bytes grown = makeBmp({orderedSource()});
   grown.push_back(0);
-  BmpSpec os2{orderedSource()};
+  BmpFields os2{orderedSource()};
   os2.infoSize = 12;
-  BmpSpec bitFields{orderedSource()};
+  BmpFields bitFields{orderedSource()};
   bitFields.compression = 3;
   Bytes shortTable = makeBmp({std::vector<Rgb>(200, Rgb{1, 2, 3})});
   putLE32(shortTable, 10, 14 + 40 + 1024);
