@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "common/exit.h"
+#include "kiln/graphics/font.h"
+#include "kiln/graphics/palette.h"
 
 #include "kiln/tables/ac_table.h"
 #include "kiln/tables/classes.h"
@@ -18,6 +20,14 @@ namespace {
 // the driver itself). Codes are compared exactly.
 const DispatchEntry kDispatchTable[] = {
     // graphics
+    {"PA",
+     [](RunState& run, const std::string& path, const char* code) {
+       compilePalette(run, path, code, *run.openDatabase);
+       run.graphics.havePalette = true;
+     }},
+    {"FN", [](RunState& run, const std::string& path, const char* code) {
+       compileFont(run, path, code, *run.openDatabase);
+     }},
 
     // world
 
