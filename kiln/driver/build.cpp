@@ -7,6 +7,7 @@
 #include "common/exit.h"
 #include "kiln/driver/config.h"
 #include "kiln/driver/dispatch.h"
+#include "kiln/graphics/histogram.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -159,6 +160,7 @@ void buildAdventure(RunState& run, FILE* config) {
       dataLine(run, line);
   }
   finishOpenDatabase(run);
+  if (run.options.makeHistogram && run.graphics.havePalette) writeHistogram(run, run.graphics.activePalette);
   std::printf("%s", kSeparatorLine);
   std::printf("Done.\n");
 }
