@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "common/exit.h"
+#include "kiln/world/maps.h"
+#include "kiln/world/walls.h"
 
 namespace kiln {
 
@@ -15,6 +17,8 @@ const DispatchEntry kDispatchTable[] = {
     // graphics
 
     // world
+    {"WA", [](RunState& run, const std::string& path, const char* code) { compileWalls(run, path, code, *run.openDatabase); }},
+    {"MP", [](RunState& run, const std::string& path, const char* code) { compileMaps(run, path, code, *run.openDatabase); }},
 
     // tables
 
