@@ -190,8 +190,9 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
   }
   listFile.reset();
 
-  if (std::fwrite(attributes.data(), 1, attributes.size(), attrFile.file) != attributes.size() ||
-      !attrFile.commit()) {
+  bool written = attributes.empty() ||
+                 std::fwrite(attributes.data(), 1, attributes.size(), attrFile.file) == attributes.size();
+  if (!written || !attrFile.commit()) {
     std::perror("ERROR: Could not write wall attrib file");
     kit::fail(1);
   }
