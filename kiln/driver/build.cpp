@@ -8,6 +8,7 @@
 #include "kiln/driver/config.h"
 #include "kiln/driver/dispatch.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/world/walls.h"
 
 namespace kiln {
 
@@ -42,6 +43,7 @@ void finishOpenDatabase(RunState& run) {
   std::printf("\n  ***Finished pdb: ");
   finishPDB(*run.openDatabase);
   run.openDatabase.reset();
+  finishWallAttributes(run);
 }
 
 bool typeSelected(const Options& o, const std::string& type) {

@@ -158,9 +158,8 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
 }
 
 int compileWalls(RunState& run, const std::string& path, const char* code, Database& db) {
-  // Created before the list is read, where a failure has always been reported;
-  // it only replaces the old file once the whole line has compiled.
-  kit::AtomicFile attrFile;
+  // Created before the list is read, where a failure has always been reported.
+  kit::AtomicFile& attrFile = run.world.wallAttrFile;
   if (!attrFile.open(run.adventuresPath + run.separator() + "wallattr.bin")) {
     std::perror("ERROR: Could not open wall attrib file");
     kit::fail(1);
@@ -188,16 +187,20 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
     ++run.world.wallSequence;
     compileWall(inputPath(run, name), db, attributes, code);
   }
-  listFile.reset();
+  run.world.wallAttributes = std::move(attributes);
+  return 0;
+}
 
+void finishWallAttributes(RunState& run) {
+  kit::AtomicFile& attrFile = run.world.wallAttrFile;
+  if (!attrFile.file) return;
+  const std::vector<uint8_t>& attributes = run.world.wallAttributes;
   bool written = attributes.empty() ||
                  std::fwrite(attributes.data(), 1, attributes.size(), attrFile.file) == attributes.size();
   if (!written || !attrFile.commit()) {
     std::perror("ERROR: Could not write wall attrib file");
     kit::fail(1);
   }
-  run.world.wallAttributes = std::move(attributes);
-  return 0;
 }
 
 }  // namespace kiln

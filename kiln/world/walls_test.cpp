@@ -34,6 +34,14 @@ struct WallBuild : TestBuild {
     dir.write(listName, listText);
     return capture([&] { compileWalls(run, dir.path(listName), "WA", db()); });
   }
+  // What the driver does once the database is finished.
+  testing::Outcome finishAttributes() {
+    return capture([&] { finishWallAttributes(run); });
+  }
+  Bytes attributes() {
+    EXPECT_FALSE(finishAttributes().exited);
+    return readFile(attrPath());
+  }
 };
 
 TEST(Walls, RecordAndAttributeEntryFromTheLayoutTables) {
@@ -59,7 +67,7 @@ TEST(Walls, RecordAndAttributeEntryFromTheLayoutTables) {
   ASSERT_EQ(expected.size(), 20u + 10 * 5);  // with the code, 72 bytes: no padding
   EXPECT_EQ(pdb.data(0), expected);
 
-  Bytes attr = readFile(b.attrPath());
+  Bytes attr = b.attributes();
   Bytes entry = {0xD0, 0x00, 'D', 0x11, 0x70};
   std::string name = "Stone wall";
   entry.insert(entry.end(), name.begin(), name.end());
@@ -83,7 +91,7 @@ TEST(Walls, EveryFlagBit) {
   ASSERT_EQ(pdb.recordCount(), 6);
   const uint8_t flags[] = {0x01, 0x02, 0x04, 0x08, 0xF0, 0x80};
   const uint8_t flags2[] = {0, 0, 0, 0, 0x01, 0x02};
-  Bytes attr = readFile(b.attrPath());
+  Bytes attr = b.attributes();
   ASSERT_EQ(attr.size(), 6u * 69);
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(pdb.data(i)[0], flags[i]) << i;
@@ -108,7 +116,7 @@ TEST(Walls, NameLineRules) {
                        "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n\r\n");
   auto o = b.compile("walls.txt", "# list\n\n \r\n0 a.txt\n1 b.txt trailing words\n");
   ASSERT_FALSE(o.exited) << o.err;
-  Bytes attr = readFile(b.attrPath());
+  Bytes attr = b.attributes();
   ASSERT_EQ(attr.size(), 2u * 69);
   EXPECT_EQ(std::string(attr.begin() + 5, attr.begin() + 5 + 63), std::string(63, 'n'));
   EXPECT_EQ(attr[68], 0);
@@ -154,29 +162,50 @@ TEST(Walls, NumbersRunOnAcrossLinesAndTheSideFileHoldsEveryWall) {
   b.dir.write("b.txt", wallText("Second", kPlainAttrs, emptyViews()));
   b.dir.write("c.txt", wallText("Third", kPlainAttrs, emptyViews()));
   ASSERT_FALSE(b.compile("one.txt", "0 a.txt\n1 b.txt\n").exited);
-  EXPECT_EQ(readFile(b.attrPath()).size(), 2u * 69);
-  // The second line continues at 2; its walls follow the first line's in the
-  // side file, so entry n is wall n.
-  auto o = b.compile("two.txt", "2 c.txt\n");
-  ASSERT_FALSE(o.exited) << o.err;
-  Bytes attr = readFile(b.attrPath());
+  ASSERT_FALSE(b.compile("two.txt", "2 c.txt\n").exited);
+  // Nothing is in place before the database is finished.
+  EXPECT_FALSE(testing::fileExists(b.attrPath()));
+  // The second line continued at 2 and its walls follow the first line's in
+  // the side file, so entry n is wall n.
+  Bytes attr = b.attributes();
   ASSERT_EQ(attr.size(), 3u * 69);
   EXPECT_EQ(std::string(attr.begin() + 5, attr.begin() + 10), "First");
   EXPECT_EQ(std::string(attr.begin() + 138 + 5, attr.begin() + 138 + 10), "Third");
-  // A third line starting again at 0 is out of sequence.
-  o = b.compile("three.txt", "0 a.txt\n");
+  EXPECT_FALSE(testing::fileExists(b.attrPath() + ".tmp"));
+
+  // A line in the next database: the file is written again with all four.
+  ASSERT_FALSE(b.compile("three.txt", "3 a.txt\n").exited);
+  EXPECT_EQ(readFile(b.attrPath()).size(), 3u * 69);
+  attr = b.attributes();
+  ASSERT_EQ(attr.size(), 4u * 69);
+  EXPECT_EQ(Bytes(attr.begin() + 207, attr.end()), Bytes(attr.begin(), attr.begin() + 69));
+  // Finishing a database without walls leaves the file alone.
+  EXPECT_FALSE(b.finishAttributes().exited);
+  EXPECT_EQ(readFile(b.attrPath()).size(), 4u * 69);
+
+  // A line starting again at 0 is out of sequence.
+  auto o = b.compile("four.txt", "0 a.txt\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: wall out of sequence 0 a.txt\n");
-  EXPECT_EQ(b.finish().recordCount(), 3);
+  EXPECT_EQ(b.finish().recordCount(), 4);
 }
 
 TEST(Walls, EmptyListGivesEmptySideFileAndNoRecord) {
   WallBuild b;
   b.dir.write("wallattr.bin", "old contents");
   ASSERT_FALSE(b.compile("walls.txt", "# nothing yet\n\n").exited);
-  EXPECT_TRUE(testing::fileExists(b.attrPath()));
-  EXPECT_TRUE(readFile(b.attrPath()).empty());
+  EXPECT_TRUE(b.attributes().empty());
   EXPECT_EQ(b.finish().recordCount(), 0);
+}
+
+TEST(Walls, SideFileThatCannotBePutInPlace) {
+  WallBuild b;
+  b.dir.write("wallattr.bin/x", "");  // a folder where the file goes
+  ASSERT_FALSE(b.compile("walls.txt", "").exited);
+  auto o = b.finishAttributes();
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err.substr(0, o.err.find(':', 7)), "ERROR: Could not write wall attrib file");
+  EXPECT_FALSE(testing::fileExists(b.attrPath() + ".tmp"));
 }
 
 TEST(Walls, ForwardSlashRuleAppliesToListLines) {
@@ -198,6 +227,7 @@ TEST(Walls, FailureLeavesThePreviousSideFileAndNoTemporary) {
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: wall has 9 views, should have 10\n");
   Bytes prev = readFile(b.attrPath());
+  b.run.world.wallAttrFile.discard();  // as the run's end does
   EXPECT_EQ(std::string(prev.begin(), prev.end()), "previous");
   EXPECT_FALSE(testing::fileExists(b.attrPath() + ".tmp"));
 }
