@@ -9,6 +9,7 @@
 #include "kiln/driver/dispatch.h"
 #include "kiln/graphics/histogram.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/world/walls.h"
 
 namespace kiln {
 
@@ -43,6 +44,7 @@ void finishOpenDatabase(RunState& run) {
   std::printf("\n  ***Finished pdb: ");
   finishPDB(*run.openDatabase);
   run.openDatabase.reset();
+  finishWallAttributes(run);
 }
 
 bool typeSelected(const Options& o, const std::string& type) {

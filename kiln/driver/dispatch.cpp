@@ -12,6 +12,9 @@
 #include "kiln/tables/monster_table.h"
 #include "kiln/tables/monsters.h"
 
+#include "kiln/world/maps.h"
+#include "kiln/world/walls.h"
+
 namespace kiln {
 
 namespace {
@@ -30,6 +33,8 @@ const DispatchEntry kDispatchTable[] = {
      }},
 
     // world
+    {"WA", [](RunState& run, const std::string& path, const char* code) { compileWalls(run, path, code, *run.openDatabase); }},
+    {"MP", [](RunState& run, const std::string& path, const char* code) { compileMaps(run, path, code, *run.openDatabase); }},
 
     // tables
 
