@@ -4,6 +4,10 @@
 #include <cstring>
 
 #include "common/exit.h"
+#include "kiln/tables/heroes.h"
+#include "kiln/tables/objects.h"
+#include "kiln/tables/spells.h"
+#include "kiln/tables/texts.h"
 
 namespace kiln {
 
@@ -17,6 +21,21 @@ const DispatchEntry kDispatchTable[] = {
     // world
 
     // tables
+    {"TX", [](RunState& run, const std::string& path, const char* code) {
+       compileTexts(run, path, code, *run.openDatabase, kTextKindTX);
+     }},
+    {"TG", [](RunState& run, const std::string& path, const char* code) {
+       compileTexts(run, path, code, *run.openDatabase, kTextKindTG);
+     }},
+    {"OB", [](RunState& run, const std::string& path, const char* code) {
+       compileObjects(run, path, code, *run.openDatabase);
+     }},
+    {"HE", [](RunState& run, const std::string& path, const char* code) {
+       compileHeroes(run, path, code, *run.openDatabase);
+     }},
+    {"SP", [](RunState& run, const std::string& path, const char* code) {
+       compileSpells(run, path, code, *run.openDatabase);
+     }},
 
     {nullptr, nullptr},
 };
