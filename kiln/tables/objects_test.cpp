@@ -241,6 +241,11 @@ TEST(Objects, NumbersKeepTheirLowBits) {
   EXPECT_EQ(e[36], 0x00);  // col12: -256
   EXPECT_EQ(e[8], 44);     // 300
   EXPECT_EQ(e[43], 0xFE);
+
+  // Numbers beyond an int wrap around rather than being undefined.
+  e = compileOne("0 Big 0 0 0 0 0 4294967297 -4294967298 99999999999999999999 0 0 0 strength 0 strength 0 Misc 0 0\n");
+  EXPECT_EQ((Bytes{e[0], e[1], e[2], e[3]}), (Bytes{0x00, 0x01, 0xFF, 0xFE}));
+  EXPECT_EQ((Bytes{e[4], e[5]}), (Bytes{0xFF, 0xFF}));  // 10^20 - 1 keeps its low bits, 0x...FFFF
 }
 
 TEST(Objects, MoreThan65535ObjectsAreRefused) {
