@@ -4,7 +4,14 @@
 #include <cstring>
 
 #include "common/exit.h"
+#include "kiln/graphics/font.h"
+#include "kiln/graphics/palette.h"
+
+#include "kiln/tables/ac_table.h"
+#include "kiln/tables/classes.h"
 #include "kiln/tables/heroes.h"
+#include "kiln/tables/monster_table.h"
+#include "kiln/tables/monsters.h"
 #include "kiln/tables/objects.h"
 #include "kiln/tables/spells.h"
 #include "kiln/tables/texts.h"
@@ -17,6 +24,14 @@ namespace {
 // the driver itself). Codes are compared exactly.
 const DispatchEntry kDispatchTable[] = {
     // graphics
+    {"PA",
+     [](RunState& run, const std::string& path, const char* code) {
+       compilePalette(run, path, code, *run.openDatabase);
+       run.graphics.havePalette = true;
+     }},
+    {"FN", [](RunState& run, const std::string& path, const char* code) {
+       compileFont(run, path, code, *run.openDatabase);
+     }},
 
     // world
 
@@ -36,7 +51,18 @@ const DispatchEntry kDispatchTable[] = {
     {"SP", [](RunState& run, const std::string& path, const char* code) {
        compileSpells(run, path, code, *run.openDatabase);
      }},
-
+    {"CL", [](RunState& run, const std::string& path, const char* code) {
+       compileClasses(run, path, code, *run.openDatabase);
+     }},
+    {"MO", [](RunState& run, const std::string& path, const char* code) {
+       compileMonsters(run, path, code, *run.openDatabase);
+     }},
+    {"MT", [](RunState& run, const std::string& path, const char* code) {
+       compileMonsterTable(run, path, code, *run.openDatabase);
+     }},
+    {"AC", [](RunState& run, const std::string& path, const char* code) {
+       compileAcTable(run, path, code, *run.openDatabase);
+     }},
     {nullptr, nullptr},
 };
 
