@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "common/exit.h"
-#include "common/files.h"
 #include "kiln/pdb/bytes.h"
-#include "kiln/tables/columns.h"
+#include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 
 namespace kiln {
@@ -51,14 +50,9 @@ bool classCode(const std::string& word, uint8_t& code) {
 }  // namespace
 
 int compileHeroes(RunState&, const std::string& path, const char* code, Database& db) {
-  TableFile file(kit::openInputFile(path), &std::fclose);
-  if (!file) {
-    std::perror("ERROR: Could not open heroes.txt file");
-    kit::fail(1);
-  }
-  TokenReader reader;
-  reader.file = file.get();
-  reader.path = path;
+  TableInput in;
+  openTable(in, path, "ERROR: Could not open heroes.txt file");
+  TokenReader& reader = in.reader;
 
   std::vector<uint8_t> record;
   int counter = 0;
@@ -76,7 +70,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
 
     // A complete line whose last token is unquoted counts its item columns
     // plus 18; the warning shows both as the author counts them.
-    int32_t items = columnInt(col(18));
+    int32_t items = columnNumber(col(18));
     int64_t expected = int64_t(items) + 18;
     if (count < expected) {
       dumpTokens(reader, stderr);
@@ -86,13 +80,15 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
 
     record.resize(record.size() + kHeroEntrySize, 0);
     uint8_t* entry = record.data() + record.size() - kHeroEntrySize;
+    auto byte = [&](size_t column) { return uint8_t(columnNumber(col(column))); };
+    auto word = [&](size_t at, size_t column) { setBE16(entry + at, uint32_t(columnNumber(col(column)))); };
 
     const std::string& name = col(1);
     if (name.size() >= kNameWidth) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
     copyName(entry + kName, kNameWidth, name);
     entry[kIndex] = uint8_t(counter);
 
-    entry[kCol2] = columnByte(col(2));
+    entry[kCol2] = byte(2);
     uint8_t pronoun = 0;
     if (!pronounCode(col(3), pronoun))
       std::fprintf(stderr, "Error: Invalid pronoun for character %d = %s.\n", counter, col(3).c_str());
@@ -107,18 +103,18 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
 
-    setBE16(entry + kCol5, uint32_t(columnInt(col(5))));
-    setBE16(entry + kCol5Again, uint32_t(columnInt(col(5))));
-    setBE16(entry + kCol6, uint32_t(columnInt(col(6))));
-    setBE16(entry + kCol6Again, uint32_t(columnInt(col(6))));
-    entry[kCol7] = columnByte(col(7));
-    setBE16(entry + kCol8, uint32_t(columnInt(col(8))));
-    setBE16(entry + kCol9, uint32_t(columnInt(col(9))));
-    entry[kCol10] = columnByte(col(10));
+    word(kCol5, 5);
+    word(kCol5Again, 5);
+    word(kCol6, 6);
+    word(kCol6Again, 6);
+    entry[kCol7] = byte(7);
+    word(kCol8, 8);
+    word(kCol9, 9);
+    entry[kCol10] = byte(10);
 
     uint8_t slot = kNone;
     if (!col(11).empty() && col(11)[0] == '1') slot = uint8_t(slots++);
-    uint8_t inn = !col(12).empty() && col(12)[0] == '-' ? kNone : columnByte(col(12));
+    uint8_t inn = !col(12).empty() && col(12)[0] == '-' ? kNone : byte(12);
     entry[kSlot] = slot;
     entry[kInn] = inn;
     if (slot != kNone && inn != kNone) {
@@ -126,11 +122,11 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
 
-    setBE16(entry + kCol13, uint32_t(columnInt(col(13))));
-    setBE16(entry + kCol14, uint32_t(columnInt(col(14))));
-    setBE16(entry + kCol15, uint32_t(columnInt(col(15))));
-    setBE16(entry + kCol16, uint32_t(columnInt(col(16))));
-    setBE32(entry + kCol17, uint32_t(columnInt(col(17))));
+    word(kCol13, 13);
+    word(kCol14, 14);
+    word(kCol15, 15);
+    word(kCol16, 16);
+    setBE32(entry + kCol17, uint32_t(columnNumber(col(17))));
     // An entry has room for ten items, and a negative count would be read
     // as up to 255 by the game.
     if (items < 0 || items > kMaxHeroItems) {
@@ -139,7 +135,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
     entry[kItemCount] = uint8_t(items);
-    for (int i = 0; i < items; ++i) setBE16(entry + kItems + kItemSlotSize * i, uint32_t(columnInt(col(19 + i))));
+    for (int i = 0; i < items; ++i) word(kItems + kItemSlotSize * i, 19 + i);
     ++counter;
   }
 

@@ -2,13 +2,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "common/exit.h"
-#include "common/files.h"
 #include "kiln/pdb/bytes.h"
-#include "kiln/tables/columns.h"
+#include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 
 namespace kiln {
@@ -90,8 +88,9 @@ constexpr size_t kMaxNameLength = 20;
 
 void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
   auto col = [&](size_t i) -> const std::string& { return in.token(i); };
-  auto byte = [&](size_t i) { return columnByte(col(i)); };
-  auto flag = [&](size_t i) { return uint8_t(columnInt(col(i)) != 0); };
+  auto byte = [&](size_t i) { return uint8_t(columnNumber(col(i))); };
+  auto flag = [&](size_t i) { return uint8_t(columnNumber(col(i)) != 0); };
+  auto word = [&](size_t at, size_t i) { setBE16(entry + at, uint32_t(columnNumber(col(i)))); };
 
   copyName(entry + kName, kMaxNameLength, col(1));
   entry[kCol2] = byte(2);
@@ -99,10 +98,10 @@ void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
   entry[kCol4] = flag(4);
   entry[kCol5] = flag(5);
   entry[kCol6] = byte(6);
-  setBE16(entry + kCol7, uint32_t(columnInt(col(7))));
-  setBE16(entry + kCol8, uint32_t(columnInt(col(8))));
-  setBE16(entry + kCol9, uint32_t(columnInt(col(9))));
-  setBE16(entry + kCol10, uint32_t(columnInt(col(10))));
+  word(kCol7, 7);
+  word(kCol8, 8);
+  word(kCol9, 9);
+  word(kCol10, 10);
   entry[kCol11] = byte(11);
   entry[kCol12] = byte(12);
 
@@ -160,14 +159,9 @@ void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
 }  // namespace
 
 int compileObjects(RunState&, const std::string& path, const char* code, Database& db) {
-  TableFile file(kit::openInputFile(path), &std::fclose);
-  if (!file) {
-    std::perror("ERROR: Could not open object file");
-    kit::fail(1);
-  }
-  TokenReader reader;
-  reader.file = file.get();
-  reader.path = path;
+  TableInput in;
+  openTable(in, path, "ERROR: Could not open object file");
+  TokenReader& reader = in.reader;
 
   // The record as it will be stored: the count, then the entries.
   std::vector<uint8_t> record(2, 0);
@@ -180,7 +174,7 @@ int compileObjects(RunState&, const std::string& path, const char* code, Databas
                    reader.line, kMaxObjects);
       kit::fail(1);
     }
-    int number = columnInt(reader.token(0));
+    int number = columnNumber(reader.token(0));
     if (number != counter) {
       std::fprintf(stderr, "Object out of sequence - found %d expected %d\n", number, counter);
       kit::fail(1);

@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "common/exit.h"
-#include "common/files.h"
 #include "kiln/pdb/bytes.h"
-#include "kiln/tables/columns.h"
+#include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 
 namespace kiln {
@@ -59,14 +58,9 @@ int findWord(const char* const (&words)[N], const std::string& word) {
 }  // namespace
 
 int compileSpells(RunState&, const std::string& path, const char* code, Database& db) {
-  TableFile file(kit::openInputFile(path), &std::fclose);
-  if (!file) {
-    std::perror("ERROR: Could not open spells.txt file");
-    kit::fail(1);
-  }
-  TokenReader reader;
-  reader.file = file.get();
-  reader.path = path;
+  TableInput in;
+  openTable(in, path, "ERROR: Could not open spells.txt file");
+  TokenReader& reader = in.reader;
 
   // The record as it will be stored: count, reserved byte, entries.
   std::vector<uint8_t> record(2, 0);
@@ -87,6 +81,7 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
 
     record.resize(record.size() + kSpellEntrySize, 0);
     uint8_t* entry = record.data() + record.size() - kSpellEntrySize;
+    auto byte = [&](size_t column) { return uint8_t(columnNumber(col(column))); };
 
     const std::string& name = col(1);
     if (name.size() >= 21) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
@@ -95,16 +90,16 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
     int effect = findWord(kEffectWords, col(2));
     entry[kEffect] = effect < 0 ? 0 : uint8_t(effect);
     // Strength and dexterity store a decrease as 0x80 plus its size.
-    int32_t value = columnInt(col(3));
+    int32_t value = columnNumber(col(3));
     if ((entry[kEffect] == kStrength || entry[kEffect] == kDexterity) && value < 0)
       entry[kEffectValue] = uint8_t(128u - uint32_t(value));
     else
       entry[kEffectValue] = uint8_t(value);
-    entry[kCol4] = columnByte(col(4));
-    entry[kCol5] = columnByte(col(5));
-    entry[kCol6] = columnByte(col(6));
-    entry[kCol7] = columnByte(col(7));
-    entry[kCol8] = columnByte(col(8));
+    entry[kCol4] = byte(4);
+    entry[kCol5] = byte(5);
+    entry[kCol6] = byte(6);
+    entry[kCol7] = byte(7);
+    entry[kCol8] = byte(8);
 
     int verb = findWord(kVerbWords, col(9));
     if (verb < 0) {
@@ -120,7 +115,7 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
       const std::string& column = col(kFirstClassColumn + i);
       if (column == "-") continue;
       mask |= uint32_t(1) << i;
-      entry[kClassValues + i] = uint8_t(uint32_t(columnInt(column)) + 1u);
+      entry[kClassValues + i] = uint8_t(uint32_t(columnNumber(column)) + 1u);
     }
     setBE32(entry + kClassMask, mask);
     ++counter;

@@ -7,7 +7,7 @@
 #include "common/exit.h"
 #include "common/files.h"
 #include "kiln/pdb/bytes.h"
-#include "kiln/tables/columns.h"
+#include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 
 namespace kiln {
@@ -26,14 +26,9 @@ int compileTexts(RunState& run, const std::string& path, const char* code, Datab
     kit::fail(1);
   }
 
-  TableFile file(kit::openInputFile(path), &std::fclose);
-  if (!file) {
-    std::perror("ERROR: Could not open text file");
-    kit::fail(1);
-  }
-  TokenReader reader;
-  reader.file = file.get();
-  reader.path = path;
+  TableInput in;
+  openTable(in, path, "ERROR: Could not open text file");
+  TokenReader& reader = in.reader;
 
   std::vector<uint16_t> offsets;
   std::vector<uint8_t> block;
@@ -46,7 +41,7 @@ int compileTexts(RunState& run, const std::string& path, const char* code, Datab
       dumpTokens(reader, stderr);
       kit::fail(1);
     }
-    int number = columnInt(reader.token(0));
+    int number = columnNumber(reader.token(0));
     int lineIndex = kind == kTextKindTX ? int(uint32_t(number) - 1u) : number;
     if (lineIndex != index) {
       std::fprintf(stderr, "ERROR: Text Num %d out of order; currNum = %d\n", index, lineIndex);
