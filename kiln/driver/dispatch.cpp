@@ -9,8 +9,12 @@
 
 #include "kiln/tables/ac_table.h"
 #include "kiln/tables/classes.h"
+#include "kiln/tables/heroes.h"
 #include "kiln/tables/monster_table.h"
 #include "kiln/tables/monsters.h"
+#include "kiln/tables/objects.h"
+#include "kiln/tables/spells.h"
+#include "kiln/tables/texts.h"
 
 #include "kiln/world/maps.h"
 #include "kiln/world/walls.h"
@@ -37,7 +41,21 @@ const DispatchEntry kDispatchTable[] = {
     {"MP", [](RunState& run, const std::string& path, const char* code) { compileMaps(run, path, code, *run.openDatabase); }},
 
     // tables
-
+    {"TX", [](RunState& run, const std::string& path, const char* code) {
+       compileTexts(run, path, code, *run.openDatabase, kTextKindTX);
+     }},
+    {"TG", [](RunState& run, const std::string& path, const char* code) {
+       compileTexts(run, path, code, *run.openDatabase, kTextKindTG);
+     }},
+    {"OB", [](RunState& run, const std::string& path, const char* code) {
+       compileObjects(run, path, code, *run.openDatabase);
+     }},
+    {"HE", [](RunState& run, const std::string& path, const char* code) {
+       compileHeroes(run, path, code, *run.openDatabase);
+     }},
+    {"SP", [](RunState& run, const std::string& path, const char* code) {
+       compileSpells(run, path, code, *run.openDatabase);
+     }},
     {"CL", [](RunState& run, const std::string& path, const char* code) {
        compileClasses(run, path, code, *run.openDatabase);
      }},
