@@ -1,0 +1,201 @@
+#!/usr/bin/env python3
+"""kiln's whole-run benchmark: generates the benchmark adventure at each scale,
+then times kiln on it against the floor of reading every input file once.
+
+    python3 bench/run_bench.py --kiln build/bin/kiln [--scales 0.1 1 3] [--runs 5]
+                               [--micro build-bench/bin/kiln_bench] [--work DIR]
+
+For every scale it reports kiln's wall time (the median of --runs runs, after
+one run that warms the caches), its peak resident memory, the time `cat` takes
+to read every input file once (the median of as many runs, interleaved with
+kiln's so that both see the same machine), the ratio of the two, and the size
+of the largest database written. Then it checks the targets:
+
+  - at scale 1, kiln takes at most 2 x the time to read its inputs;
+  - scale 3 takes at most 3.5 x scale 1;
+  - peak memory is at most 2 x the largest database plus 10 MB;
+  - with --micro: tokenizer >= 100 MB/s, RLE >= 300 MB/s, 8-bit conversion
+    >= 100 Mpixel/s.
+
+A missed target is reported, not an error: the exit status is 0 whenever
+every run of kiln succeeded.
+"""
+
+import argparse
+import json
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import gen_adventure  # noqa: E402
+
+OUTPUTS = (".pdb", ".tmp")
+
+
+def input_files(root):
+    files = []
+    for folder, _, names in os.walk(root):
+        for name in sorted(names):
+            if not name.endswith(OUTPUTS):
+                files.append(os.path.relpath(os.path.join(folder, name), root))
+    return sorted(files)
+
+
+def timed(args, cwd, env=None):
+    """Runs args; returns (wall seconds, peak RSS in bytes, exit status)."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - start
+    err = proc.stderr.read().decode(errors="replace")
+    proc.stderr.close()
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit("%s failed with status %d:\n%s" % (args[0], proc.returncode, err[-2000:]))
+    return wall, usage.ru_maxrss * 1024
+
+
+def bench_scale(kiln, work, scale, runs, seed):
+    out = os.path.join(work, "scale-%g" % scale)
+    start = time.perf_counter()
+    root, files, size = gen_adventure.generate(out, scale, seed)
+    generated = time.perf_counter() - start
+    inputs = input_files(root)
+    env = dict(os.environ, AdventuresPath=out, TMIIDEV="1")
+    kiln_args = [kiln, "-fs", os.path.join(root, "pdbs.cfg")]
+    cat_args = ["cat"] + inputs
+
+    timed(cat_args, root)  # warm the page cache and the programs
+    timed(kiln_args, root, env)
+    kiln_times, cat_times, peaks = [], [], []
+    for _ in range(runs):
+        cat_times.append(timed(cat_args, root)[0])
+        wall, peak = timed(kiln_args, root, env)
+        kiln_times.append(wall)
+        peaks.append(peak)
+    databases = [os.path.join(root, n) for n in os.listdir(root) if n.endswith(".pdb")]
+    largest = max(os.path.getsize(p) for p in databases)
+    return {
+        "scale": scale,
+        "files": len(inputs),
+        "input_bytes": sum(os.path.getsize(os.path.join(root, f)) for f in inputs),
+        "generate_s": generated,
+        "kiln_s": statistics.median(kiln_times),
+        "kiln_min_s": min(kiln_times),
+        "kiln_max_s": max(kiln_times),
+        "cat_s": statistics.median(cat_times),
+        "peak_bytes": max(peaks),
+        "largest_db_bytes": largest,
+        "output_bytes": sum(os.path.getsize(p) for p in databases),
+    }
+
+
+MICRO_TARGETS = (
+    # (benchmark name prefix, counter, floor, unit, label)
+    ("BM_readTokens", "bytes_per_second", 100e6, 1e6, "MB/s", "tokenizer"),
+    ("BM_compressRLE", "bytes_per_second", 300e6, 1e6, "MB/s", "RLE compressor"),
+    ("BM_convertBitmap8", "items_per_second", 100e6, 1e6, "Mpixel/s", "8-bit conversion"),
+)
+
+
+def run_micro(binary):
+    result = subprocess.run([binary, "--benchmark_format=json", "--benchmark_repetitions=5",
+                             "--benchmark_report_aggregates_only=true"], capture_output=True, text=True)
+    if result.returncode != 0:
+        print("micro-benchmarks failed:\n" + result.stderr[-2000:])
+        return []
+    return json.loads(result.stdout)["benchmarks"]
+
+
+def mb(n):
+    return "%.1f MB" % (n / 1e6)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--kiln", required=True)
+    parser.add_argument("--scales", type=float, nargs="+", default=[0.1, 1.0, 3.0])
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--seed", type=int, default=9)
+    parser.add_argument("--micro", help="the micro-benchmark program, when built")
+    parser.add_argument("--work", help="folder for the generated adventures (default: a temporary one)")
+    parser.add_argument("--json", help="also write the figures to this file")
+    args = parser.parse_args()
+    kiln = os.path.abspath(args.kiln)
+
+    with tempfile.TemporaryDirectory(prefix="kiln-bench-") as tmp:
+        work = os.path.abspath(args.work) if args.work else tmp
+        results = []
+        for scale in args.scales:
+            r = bench_scale(kiln, work, scale, args.runs, args.seed)
+            results.append(r)
+            print("scale %-4g generated %d files, %s, in %.1f s" % (scale, r["files"], mb(r["input_bytes"]),
+                                                                    r["generate_s"]), flush=True)
+
+    print()
+    print("| scale | inputs | kiln (median of %d) | read inputs (cat) | ratio | peak memory | largest database | memory bound |"
+          % args.runs)
+    print("|---|---|---|---|---|---|---|---|")
+    for r in results:
+        bound = 2 * r["largest_db_bytes"] + 10e6
+        print("| %g | %d files, %s | %.3f s (%.3f-%.3f) | %.3f s | %.2f | %s | %s | %s |" % (
+            r["scale"], r["files"], mb(r["input_bytes"]), r["kiln_s"], r["kiln_min_s"], r["kiln_max_s"],
+            r["cat_s"], r["kiln_s"] / r["cat_s"], mb(r["peak_bytes"]), mb(r["largest_db_bytes"]), mb(bound)))
+
+    print()
+    print("Targets:")
+    by_scale = {r["scale"]: r for r in results}
+
+    def verdict(ok):
+        return "met   " if ok else "MISSED"
+
+    if 1.0 in by_scale:
+        r = by_scale[1.0]
+        ratio = r["kiln_s"] / r["cat_s"]
+        print("  %s scale 1: kiln / read inputs = %.2f (target <= 2)" % (verdict(ratio <= 2), ratio))
+    if 1.0 in by_scale and 3.0 in by_scale:
+        growth = by_scale[3.0]["kiln_s"] / by_scale[1.0]["kiln_s"]
+        print("  %s scale 3 / scale 1 = %.2f (target <= 3.5)" % (verdict(growth <= 3.5), growth))
+    for r in results:
+        bound = 2 * r["largest_db_bytes"] + 10e6
+        print("  %s scale %g: peak memory %s (target <= %s)" % (verdict(r["peak_bytes"] <= bound), r["scale"],
+                                                               mb(r["peak_bytes"]), mb(bound)))
+
+    micro = []
+    if args.micro:
+        micro = run_micro(args.micro)
+        print()
+        print("Micro-benchmarks (median of 5 repetitions):")
+        for b in micro:
+            if b.get("aggregate_name") != "median":
+                continue
+            rate = ""
+            if "bytes_per_second" in b:
+                rate = "%.0f MB/s" % (b["bytes_per_second"] / 1e6)
+            if "items_per_second" in b:
+                rate += (", " if rate else "") + "%.0f M items/s" % (b["items_per_second"] / 1e6)
+            print("  %-40s %10.1f %s  %s" % (b["run_name"], b["real_time"], b["time_unit"], rate))
+        print()
+        for prefix, counter, floor, unit, unit_name, label in MICRO_TARGETS:
+            found = [b for b in micro if b.get("aggregate_name") == "median" and b["run_name"].startswith(prefix)
+                     and counter in b]
+            if not found:
+                print("  (no %s benchmark in this build)" % label)
+                continue
+            worst = min(b[counter] for b in found)
+            print("  %s %s: %.0f %s at the slowest input (target >= %.0f)" % (
+                verdict(worst >= floor), label, worst / unit, unit_name, floor / unit))
+
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump({"runs": args.runs, "scales": results, "micro": micro}, f, indent=1)
+
+
+if __name__ == "__main__":
+    main()
