@@ -103,7 +103,7 @@ inline Palette cubePalette() {
   for (int v : {0x11, 0x22, 0x44, 0x55, 0x77, 0x88, 0xAA, 0xBB, 0xDD, 0xEE}) p[slot++] = {0, uint8_t(v), uint8_t(v), uint8_t(v)};
   for (uint32_t c : {0xC0C0C0u, 0x000080u, 0x800080u, 0x008000u, 0x808000u})
     p[slot++] = {0, uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)};
-  while (slot < 255) p[slot++] = {0, 1, 2, uint8_t(slot)};  // stand-ins for a file's leftover colours
+  for (; slot < 255; ++slot) p[slot] = {0, 1, 2, uint8_t(slot)};  // stand-ins for a file's leftover colours
   p[255] = {0, 0, 0, 0};
   return p;
 }
