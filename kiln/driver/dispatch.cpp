@@ -4,15 +4,29 @@
 #include <cstring>
 
 #include "common/exit.h"
+#include "kiln/graphics/bitmap_list.h"
 
 namespace kiln {
 
 namespace {
 
+// A brush or tile line: the run's one bit depth first, then the list.
+void bitmapLine(RunState& run, const std::string& path, const char* code, int depth) {
+  applyDepthRule(run, depth);
+  compileBitmapList(run, path, code, *run.openDatabase, depth,
+                    run.graphics.havePalette ? &run.graphics.activePalette : nullptr);
+}
+
 // One row per data-type code (RW, RT and RE are string records, handled by
 // the driver itself). Codes are compared exactly.
 const DispatchEntry kDispatchTable[] = {
     // graphics
+    {"B2", [](RunState& run, const std::string& path, const char* code) { bitmapLine(run, path, code, 2); }},
+    {"B4", [](RunState& run, const std::string& path, const char* code) { bitmapLine(run, path, code, 4); }},
+    {"B8", [](RunState& run, const std::string& path, const char* code) { bitmapLine(run, path, code, 8); }},
+    {"T2", [](RunState& run, const std::string& path, const char* code) { bitmapLine(run, path, code, 2); }},
+    {"T4", [](RunState& run, const std::string& path, const char* code) { bitmapLine(run, path, code, 4); }},
+    {"T8", [](RunState& run, const std::string& path, const char* code) { bitmapLine(run, path, code, 8); }},
 
     // world
 
