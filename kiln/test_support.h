@@ -21,6 +21,13 @@ namespace kiln::testing {
 
 using Bytes = std::vector<uint8_t>;
 
+// Timing bounds hold for an optimised build; sanitizers slow everything down.
+#ifdef KIT_SANITIZE
+constexpr double kSlowdown = 20;
+#else
+constexpr double kSlowdown = 1;
+#endif
+
 // A fresh folder under the system's temporary folder, removed afterwards.
 struct TempDir {
   std::filesystem::path root;

@@ -20,6 +20,13 @@ namespace kit::testing {
 
 using Bytes = std::vector<uint8_t>;
 
+// Timing bounds hold for an optimised build; sanitizers slow everything down.
+#ifdef KIT_SANITIZE
+constexpr double kSlowdown = 20;
+#else
+constexpr double kSlowdown = 1;
+#endif
+
 inline std::string binPath(const std::string& program) { return std::string(KIT_BIN_DIR) + "/" + program; }
 inline std::string sourcePath(const std::string& rel) { return std::string(KIT_SOURCE_DIR) + "/" + rel; }
 

@@ -1,2 +1,28 @@
 #include <cstdio>
-int main() { return 0; }
+#include <cstdlib>
+#include <new>
+
+#include "common/exit.h"
+#include "kiln/driver/run_state.h"
+#include "kiln/driver/startup.h"
+
+int main(int argc, char** argv) {
+  kit::Exit end{0, true};
+  {
+    // The run (and with it any unfinished output) is gone before the process
+    // ends, so a failed build leaves no temporary files behind.
+    kiln::RunState run;
+    try {
+      kiln::runKiln(run, argc, argv);
+    } catch (const kit::Exit& e) {
+      end = e;
+    } catch (const std::bad_alloc&) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "ERROR: out of memory\n");
+      end = kit::Exit{1, false};
+    }
+  }
+  if (end.pause) kit::exitWithPause(end.status);
+  std::fflush(stdout);
+  return end.status;
+}
