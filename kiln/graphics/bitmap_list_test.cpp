@@ -200,6 +200,15 @@ TEST(CompileBitmapList, ImagesWrittenByImageMagick) {
   EXPECT_EQ(unpacked, expected);
   EXPECT_EQ(b.run.graphics.colourCounts[blue], 16u + 256u);
   EXPECT_EQ(b.run.graphics.colourCounts[yellow], 16u + 256u);
+
+  // ImageMagick writes two colours with one bit per pixel.
+  TestBuild m;
+  std::filesystem::copy_file(fixture("im_mono1.bmp"), m.dir.path("im_mono1.bmp"));
+  o = compileList(m, "0 im_mono1.bmp\n", 2);
+  EXPECT_EQ(o.err, "\n=============================================\nFile: " + m.dir.path("im_mono1.bmp") +
+                       "\nERROR: only 4 or 8 bit .bmp files supported.  Found 1\n"
+                       "=============================================\n");
+  EXPECT_EQ(o.status, 1);
 }
 
 TEST(CompileBitmapList, AThousandBrushesCompileQuickly) {
@@ -222,6 +231,31 @@ TEST(CompileBitmapList, AThousandBrushesCompileQuickly) {
   EXPECT_EQ(b.db().recordOffsets.size(), 1000u);
   std::printf("1000 brushes of 64 x 64: %.3f s\n", seconds);
   EXPECT_LT(seconds, 2.0);  // a generous bound; it takes a small fraction of that
+}
+
+}  // namespace
+}  // namespace kiln
+
+namespace kiln {
+namespace {
+
+// The sample adventure's lists use only colours of the web-safe cube, which
+// the adventure palette holds, and pure red: no colour warning.
+TEST(CompileBitmapList, SampleAdventureLists) {
+  TestBuild b;
+  b.run.buildDirectory = (std::filesystem::path(__FILE__).parent_path() / "../../examples/Quest").string();
+  Palette palette = testing::cubePalette();
+  std::vector<int> flags;
+  for (const char* list : {"tiles/tiles.txt", "brushes/brushes.txt"}) {
+    size_t first = b.db().recordOffsets.size();
+    Outcome o = capture([&] { compileBitmapList(b.run, inputPath(b.run, list), "T8", b.db(), 8, &palette); });
+    EXPECT_EQ(o.err, "");
+    EXPECT_FALSE(o.exited);
+    for (size_t i = first; i < b.db().recordOffsets.size(); ++i)
+      flags.push_back(b.db().recordData[b.db().recordOffsets[i] + 5]);
+  }
+  // grass water sand floor | tree chest; wall floor sky (kept) | door torch banner
+  EXPECT_EQ(flags, (std::vector<int>{2, 2, 2, 2, 1, 1, 2, 2, 0, 1, 1, 1}));
 }
 
 }  // namespace

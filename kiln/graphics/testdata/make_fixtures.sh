@@ -28,3 +28,6 @@ $IM -size 16x4 xc:red +antialias -fill '#3366CC' -draw 'rectangle 2,1 9,2' \
 # 32x16, 8 bits: #3366CC above, #FFCC00 below (rows 8-15); compresses well.
 $IM -size 32x16 xc:'#3366CC' +antialias -fill '#FFCC00' -draw 'rectangle 0,8 31,15' \
     +dither -remap netscape: -type Palette -compress none BMP3:im_plain8.bmp
+
+# 8x2, 1 bit (two colours): refused, the kit reads 4 and 8 bits only.
+$IM -size 8x2 xc:white -fill black -draw 'point 0,0' -type Palette BMP3:im_mono1.bmp
