@@ -157,7 +157,7 @@ TEST(CompileBitmapList, DispatchRowsApplyTheDepthRule) {
   EXPECT_EQ(pdb.data(0), (Bytes{4, 1, 8, 0, 0, 255, 255, 0, 0, 0}));
 }
 
-// Files written by ImageMagick (testdata/make_fixtures.sh says how).
+// Files written by ImageMagick (testdata/make_bitmap_fixtures.sh says how).
 std::string fixture(const std::string& name) {
   return (std::filesystem::path(__FILE__).parent_path() / "testdata" / name).string();
 }
