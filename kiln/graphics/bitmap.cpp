@@ -126,6 +126,8 @@ BmpLayout readLayout(const std::string& path, const std::vector<uint8_t>& file, 
   img.colourTable = b + tableStart;
   img.rowBytes = img.bitsPerPixel == 8 ? size_t(width) : 4 * size_t((width + 7) / 8);
   unsigned long offset = readLE32(b + 10);
+  if (offset < tableStart + colours * 4)
+    headerFault(path, "ERROR: the pixel data at offset %lu overlaps the header or colour table\n", offset);
   unsigned long long need = (unsigned long long)img.rowBytes * img.height;
   if (offset > real || need > real - offset)
     headerFault(path, "ERROR: the pixel data (%llu bytes from offset %lu) runs past the end of the file\n", need,

@@ -308,6 +308,7 @@ TEST(ConvertBitmap, HeaderFaultsAreFramed) {
   expectPatched(10, {0xFF, 0xFF, 0, 0},
                 "ERROR: the pixel data (4 bytes from offset 65535) runs past the end of the file\n");
   expectPatched(10, {63, 0, 0, 0}, "ERROR: the pixel data (4 bytes from offset 63) runs past the end of the file\n");
+  expectPatched(10, {61, 0, 0, 0}, "ERROR: the pixel data at offset 61 overlaps the header or colour table\n");
   expectPatched(22, {0, 0, 0, 0}, "ERROR: bitmap of 4 x 0 pixels; width and height must be 1 to 255\n");
   expectPatched(18, {0xFC, 0xFF, 0xFF, 0xFF}, "ERROR: bitmap of -4 x 1 pixels; width and height must be 1 to 255\n");
 
