@@ -4,12 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
 #include "common/exit.h"
-#include "common/files.h"
+#include "kiln/graphics/bmp_file.h"
 #include "kiln/graphics/colour.h"
 #include "kiln/graphics/rle.h"
 
@@ -20,35 +19,6 @@ namespace {
 constexpr int kTransparent = 256;  // colour map value of the transparent colour
 constexpr int kNotGray = -1;       // gray level of a colour that is drawn transparent
 constexpr int kOffTable = -2;      // a pixel index past the colour count
-
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-
-// Reads the whole file with one read, reporting as the palette reader does.
-std::vector<uint8_t> readBmpFile(const std::string& path) {
-  std::unique_ptr<FILE, FileCloser> f(kit::openInputFile(path));
-  long size = -1;
-  if (f && std::fseek(f.get(), 0, SEEK_END) == 0) size = std::ftell(f.get());
-  if (!f || size < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) {
-    std::perror(("ERROR: Can not open " + path).c_str());
-    kit::fail(1);
-  }
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(size_t(size));
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "ERROR: Could not malloc %ld bytes for file\n", size);
-    kit::fail(1);
-  }
-  size_t got = std::fread(bytes.data(), 1, bytes.size(), f.get());
-  if (got < bytes.size()) {
-    std::fprintf(stderr, "ERROR: fread error, read only %ld of %ld bytes\n", long(got), size);
-    std::perror("fread reported");
-    kit::fail(1);
-  }
-  return bytes;
-}
 
 // A header fault: the message framed with the file's path.
 [[noreturn]] void headerFault(const std::string& path, const char* format, ...) {

@@ -18,6 +18,13 @@ struct TokenReader {
   // empty through token(). Only the slots used are reset for each line.
   std::vector<std::string> tokenTable;
 
+  // Bookkeeping across calls: the number of the physical line being read,
+  // whether the last line end was a carriage return (so that the line feed
+  // of a CR LF pair is not counted again), and the slots the last line used.
+  int physicalLine = 1;
+  bool afterCarriageReturn = false;
+  size_t slotsUsed = 0;
+
   const std::string& token(size_t i) const;
   bool atEnd() const { return std::feof(file) != 0; }
 };
@@ -25,6 +32,8 @@ struct TokenReader {
 // Reads the next line that stores at least one character and returns the
 // count of tokens ended by a blank, a tab or a closing quote (a last unquoted
 // token is stored but not counted). 0 with atEnd() is the end of the file.
+// A line of more than 80 tokens or a token of more than 999 characters is
+// refused with an "ERROR: " message naming the file and line (kit::fail(1)).
 int readTokens(TokenReader& reader);
 
 // Prints "  %d) |%s|\n" per slot up to the first empty one, then "%d tokens read\n".

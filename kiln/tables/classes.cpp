@@ -1,0 +1,35 @@
+#include "kiln/tables/classes.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "kiln/tables/table_input.h"
+
+namespace kiln {
+
+int compileClasses(RunState&, const std::string& path, const char* code, Database& db) {
+  TableInput in;
+  // The message has always named classes.txt, whatever file was configured.
+  openTable(in, path, "ERROR: Could not open classes.txt file");
+
+  std::vector<uint8_t> table(kClassRows * kClassColumns, 0);
+  long row = 0;
+  while (!in.reader.atEnd()) {
+    int count = readTokens(in.reader);
+    if (count == 0 && in.reader.atEnd()) break;
+    if (count != kClassColumns) {
+      // Only a warning: the row is used as far as it goes.
+      dumpTokens(in.reader, stderr);
+      std::fprintf(stderr, "Found %d tokens, expected 33\n", count);
+    }
+    if (row < kClassRows)
+      for (int column = 0; column < kClassColumns; ++column)
+        table[row * kClassColumns + column] = uint8_t(columnNumber(in.reader.token(column + 1)));
+    ++row;
+  }
+  addPDBEntry(db, code, table);
+  return 0;
+}
+
+}  // namespace kiln
