@@ -1,5 +1,7 @@
 #include "kiln/graphics/bitmap.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -43,11 +45,13 @@ struct BmpLayout {
   const uint8_t* pixels = nullptr;
   size_t rowBytes = 0;
 
-  // The colour index of pixel x of picture row y (0 is the top row).
+  // The stored bytes of picture row y (0 is the top row).
+  const uint8_t* row(int y) const { return pixels + rowBytes * size_t(topDown ? y : height - 1 - y); }
+  // The colour index of pixel x of picture row y.
   int index(int x, int y) const {
-    const uint8_t* row = pixels + rowBytes * size_t(topDown ? y : height - 1 - y);
-    if (bitsPerPixel == 8) return row[x];
-    return (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+    const uint8_t* r = row(y);
+    if (bitsPerPixel == 8) return r[x];
+    return (x & 1) ? r[x / 2] & 0x0F : r[x / 2] >> 4;
   }
 };
 
@@ -106,20 +110,176 @@ BmpLayout readLayout(const std::string& path, const std::vector<uint8_t>& file, 
   return img;
 }
 
+// The record in one zeroed block of its final uncompressed size.
+std::vector<uint8_t> newRecord(size_t size) {
+  std::vector<uint8_t> record;
+  try {
+    record.assign(size, 0);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "ERROR: Malloc failure\n");
+    kit::fail(1);
+  }
+  return record;
+}
+
+// Adds the record (header and planes); a masked image is drawn through its
+// mask and is never compressed, an unmasked one is stored compressed when
+// that saves at least 33 bytes.
+void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& record, bool masked, int compressFlag,
+                     BitmapTotals& totals) {
+  size_t recordSize = record.size();
+  const size_t planes = recordSize - 4;
+  totals.totalUncompressedSize += long(recordSize);
+  if (compressFlag != 0 && !masked) {
+    ByteBuffer source, target;
+    bufferInit(source, record.data() + 4, planes);
+    bufferInit(target, nullptr, 0);
+    compressRLE(source, target);
+    if (target.length + 32 < planes) {
+      std::memcpy(record.data() + 4, target.data, target.length);
+      record[3] |= 2;
+      recordSize = 4 + target.length;
+    }
+    bufferFree(target);
+  }
+  addPDBEntry(db, code, record.data(), recordSize);
+  totals.totalStoredSize += long(recordSize);
+}
+
+// Depth 8: each pixel is the palette slot of its colour, pure red transparent
+// (its byte 0 and its mask bit clear). The rows are walked directly and the
+// colour counts gathered per colour-table index, then added per slot.
+void encode8(RunState& run, const std::string& path, const BmpLayout& img, const int* colour, Database& db,
+             int compressFlag, const char* code, BitmapTotals& totals) {
+  const int W = img.width, H = img.height;
+  // 1 for a transparent colour, 2 for an index past the colour table.
+  uint8_t kind[256];
+  for (int i = 0; i < 256; ++i) kind[i] = colour[i] == kTransparent ? 1 : colour[i] == kOffTable ? 2 : 0;
+  uint8_t seen = 0;
+  for (int y = 0; y < H; ++y) {
+    const uint8_t* row = img.row(y);
+    uint8_t rowSeen = 0;
+    for (int x = 0; x < W; ++x) rowSeen |= kind[row[x]];
+    if (rowSeen & 2)
+      for (int x = 0; x < W; ++x)
+        if (kind[row[x]] == 2) {
+          std::fprintf(stderr, "ERROR: pixel %d,%d of %s uses colour %d; the colour table has only %d\n", x, y,
+                       path.c_str(), row[x], img.colourCount);
+          kit::fail(1);
+        }
+    seen |= rowSeen;
+  }
+  const bool masked = seen & 1;
+
+  const size_t maskRow = size_t(W + 7) / 8;
+  const size_t M = masked ? maskRow * H : 0;
+  const size_t P = size_t(W) * H;
+  std::vector<uint8_t> record = newRecord(4 + M + P);
+  record[0] = uint8_t(W);
+  record[1] = uint8_t(H);
+  record[2] = 8;
+  record[3] = masked ? 1 : 0;
+
+  uint32_t counts[256] = {};
+  for (int y = 0; y < H; ++y) {
+    const uint8_t* row = img.row(y);
+    uint8_t* pixels = record.data() + 4 + M + size_t(y) * W;
+    if (!masked) {
+      for (int x = 0; x < W; ++x) {
+        pixels[x] = uint8_t(colour[row[x]]);
+        ++counts[row[x]];
+      }
+      continue;
+    }
+    // A set mask bit draws the pixel; a transparent pixel's byte stays 0, so
+    // builds are reproducible.
+    uint8_t* mask = record.data() + 4 + size_t(y) * maskRow;
+    for (int x = 0; x < W; ++x) {
+      int c = colour[row[x]];
+      if (c == kTransparent) continue;
+      pixels[x] = uint8_t(c);
+      ++counts[row[x]];
+      mask[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    }
+  }
+  for (int i = 0; i < 256; ++i)
+    if (counts[i]) run.graphics.colourCounts[colour[i]] += counts[i];
+
+  addBitmapRecord(db, code, record, masked, compressFlag, totals);
+}
 }  // namespace
 
 bool isNear(int a, int b) { return std::abs(a - b) < 8; }
+
+namespace {
+
+// Prints the colour-match warning, once for a run of bitmaps of one path.
+void warnInexact(GraphicsState& graphics, const std::string& path) {
+  if (path == graphics.lastWarnedPath) return;
+  std::fprintf(stderr, "\nWARNING: could not find exact color match\n");
+  std::fprintf(stderr, "         brush: %s\n", path.c_str());
+  graphics.lastWarnedPath = path;
+}
+
+// The colours of a palette sorted for exact look-ups: red, green and blue in
+// the high 24 bits, the slot in the low 8, so that the first key of a colour
+// names its lowest slot.
+std::array<uint32_t, 256> sortedColours(const Palette& palette) {
+  std::array<uint32_t, 256> keys;
+  for (int i = 0; i < 256; ++i)
+    keys[i] = uint32_t(palette[i].red) << 24 | uint32_t(palette[i].green) << 16 | uint32_t(palette[i].blue) << 8 |
+              uint32_t(i);
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+// The lowest slot holding exactly the colour (red, green and blue packed as
+// 0xRRGGBB), or -1.
+int exactSlot(const std::array<uint32_t, 256>& keys, uint32_t rgb) {
+  auto it = std::lower_bound(keys.begin(), keys.end(), rgb << 8);
+  return it != keys.end() && (*it >> 8) == rgb ? int(*it & 0xFF) : -1;
+}
+
+// Fills colour[] with the palette slot of each colour-table entry (256 for
+// pure red). Bitmaps drawn with one palette share their colour table, so the
+// map of the last table is kept and reused when the table and palette match.
+void mapColours(GraphicsState& graphics, const Palette& palette, const uint8_t* table, int count,
+                const std::string& path, int* colour) {
+  ColourMapCache& cache = graphics.colourMapCache;
+  const size_t bytes = 4 * size_t(count);
+  if (cache.valid && cache.table.size() == bytes && std::memcmp(cache.table.data(), table, bytes) == 0 &&
+      std::memcmp(cache.palette.data(), palette.data(), sizeof palette) == 0) {
+    if (cache.inexact) warnInexact(graphics, path);
+    std::copy(cache.map.begin(), cache.map.begin() + count, colour);
+    return;
+  }
+  const std::array<uint32_t, 256> keys = sortedColours(palette);
+  bool inexact = false;
+  for (int i = 0; i < count; ++i) {
+    uint32_t entry = readLE32(table + 4 * i);
+    int slot = entry == 0x00FF0000 ? kTransparent : exactSlot(keys, entry & 0xFFFFFF);
+    if (slot < 0) {
+      inexact = true;
+      warnInexact(graphics, path);
+      slot = matchPaletteColor(palette, (entry >> 16) & 0xFF, (entry >> 8) & 0xFF, entry & 0xFF);
+    }
+    colour[i] = slot;
+  }
+  cache.valid = true;
+  cache.palette = palette;
+  cache.table.assign(table, table + bytes);
+  std::copy(colour, colour + count, cache.map.begin());
+  cache.inexact = inexact;
+}
+
+}  // namespace
 
 int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t colourEntry, const std::string& path) {
   if (colourEntry == 0x00FF0000) return kTransparent;  // pure red, reserved byte 0
   int blue = colourEntry & 0xFF, green = (colourEntry >> 8) & 0xFF, red = (colourEntry >> 16) & 0xFF;
   for (int i = 0; i < 256; ++i)
     if (palette[i].red == red && palette[i].green == green && palette[i].blue == blue) return i;
-  if (path != graphics.lastWarnedPath) {
-    std::fprintf(stderr, "\nWARNING: could not find exact color match\n");
-    std::fprintf(stderr, "         brush: %s\n", path.c_str());
-    graphics.lastWarnedPath = path;
-  }
+  warnInexact(graphics, path);
   return matchPaletteColor(palette, red, green, blue);
 }
 
@@ -137,11 +297,16 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
   // as a gray level (or transparent) at depth 2 and 4.
   int colour[256];
   for (int i = 0; i < 256; ++i) colour[i] = kOffTable;
+  if (depth == 8) {
+    mapColours(run.graphics, *palette, img.colourTable, img.colourCount, path, colour);
+    encode8(run, path, img, colour, db, compressFlag, code, totals);
+    return;
+  }
+
+  // Depth 2 or 4 from here on.
   for (int i = 0; i < img.colourCount; ++i) {
     const uint8_t* e = img.colourTable + 4 * i;
-    if (depth == 8) {
-      colour[i] = matchBrushColor(run.graphics, *palette, readLE32(e), path);
-    } else if (isNear(e[2], e[1]) && isNear(e[1], e[0])) {
+    if (isNear(e[2], e[1]) && isNear(e[1], e[0])) {
       int blue = e[0];
       colour[i] = depth == 2 ? (blue > 240 ? 0 : blue > 140 ? 1 : blue > 40 ? 2 : 3) : 15 - blue / 16;
     } else {
@@ -153,24 +318,13 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
   for (int y = 0; y < H; ++y)
     for (int x = 0; x < W; ++x) {
       int c = colour[img.index(x, y)];
-      if (c == kTransparent || c == kNotGray) masked = true;
-      if (c == kOffTable && depth == 8) {
-        std::fprintf(stderr, "ERROR: pixel %d,%d of %s uses colour %d; the colour table has only %d\n", x, y,
-                     path.c_str(), img.index(x, y), img.colourCount);
-        kit::fail(1);
-      }
+      if (c == kNotGray) masked = true;
     }
 
   const size_t maskRow = size_t(W + 7) / 8;
   const size_t M = masked ? maskRow * H : 0;
   const size_t P = size_t(W) * depth / 8 * H;
-  std::vector<uint8_t> record;
-  try {
-    record.assign(4 + M + P, 0);
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "ERROR: Malloc failure\n");
-    kit::fail(1);
-  }
+  std::vector<uint8_t> record = newRecord(4 + M + P);
   record[0] = uint8_t(W);
   record[1] = uint8_t(H);
   record[2] = uint8_t(depth);
@@ -182,41 +336,30 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
   uint8_t maskBits = 0, pixelBits = 0;
   for (int y = 0; y < H; ++y) {
     if (maskCount != 0) {
-      if (depth == 8)
-        std::fprintf(stderr, "ERROR: maskCnt not zero on new row [%d]\n", maskCount);
-      else
-        std::fprintf(stderr, "ERROR: maskCnt not zero on new row [%d] %s\n", maskCount, path.c_str());
+      std::fprintf(stderr, "ERROR: maskCnt not zero on new row [%d] %s\n", maskCount, path.c_str());
       kit::fail(1);
     }
     for (int x = 0; x < W; ++x) {
       int c = colour[img.index(x, y)];
-      bool opaque;
-      if (depth == 8) {
-        opaque = c != kTransparent;
-        // A transparent pixel's byte is written as 0, so builds are reproducible.
-        record[pixelAt++] = opaque ? uint8_t(c) : 0;
-        if (opaque) ++run.graphics.colourCounts[c];
-      } else {
-        opaque = c >= 0;
-        if (opaque) {
-          pixelBits |= uint8_t(c << (8 - depth * (pixelCount + 1)));
-        } else if (!masked) {
-          // Only an index past the colour count gets here.
-          if (img.bitsPerPixel == 4)
-            std::fprintf(stderr, "ERROR: found a non gray in unmasked brush %s\n", path.c_str());
-          else
-            std::fprintf(stderr, "ERROR: found a non gray in unmasked brush: %s\n", path.c_str());
-          kit::fail(1);
-        }
-        if (++pixelCount == perByte) {
-          record[pixelAt++] = pixelBits;
-          pixelBits = 0;
-          pixelCount = 0;
-        }
+      bool opaque = c >= 0;
+      if (opaque) {
+        pixelBits |= uint8_t(c << (8 - depth * (pixelCount + 1)));
+      } else if (!masked) {
+        // Only an index past the colour count gets here.
+        if (img.bitsPerPixel == 4)
+          std::fprintf(stderr, "ERROR: found a non gray in unmasked brush %s\n", path.c_str());
+        else
+          std::fprintf(stderr, "ERROR: found a non gray in unmasked brush: %s\n", path.c_str());
+        kit::fail(1);
+      }
+      if (++pixelCount == perByte) {
+        record[pixelAt++] = pixelBits;
+        pixelBits = 0;
+        pixelCount = 0;
       }
       if (masked) {
-        // At depth 8 a set bit draws the pixel; at 2 and 4 it hides it.
-        if (opaque == (depth == 8)) maskBits |= uint8_t(0x80 >> maskCount);
+        // At depth 2 and 4 a set bit hides the pixel (at depth 8 it draws it).
+        if (!opaque) maskBits |= uint8_t(0x80 >> maskCount);
         if (++maskCount == 8 || x == W - 1) {
           record[maskAt++] = maskBits;
           maskBits = 0;
@@ -233,24 +376,7 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
     kit::fail(1);
   }
 
-  // A masked image is drawn through its mask and is never compressed; an
-  // unmasked one is stored compressed when that saves at least 33 bytes.
-  size_t recordSize = 4 + M + P;
-  totals.totalUncompressedSize += long(recordSize);
-  if (compressFlag != 0 && !masked) {
-    ByteBuffer source, target;
-    bufferInit(source, record.data() + 4, M + P);
-    bufferInit(target, nullptr, 0);
-    compressRLE(source, target);
-    if (target.length + 32 < M + P) {
-      std::memcpy(record.data() + 4, target.data, target.length);
-      record[3] |= 2;
-      recordSize = 4 + target.length;
-    }
-    bufferFree(target);
-  }
-  addPDBEntry(db, code, record.data(), recordSize);
-  totals.totalStoredSize += long(recordSize);
+  addBitmapRecord(db, code, record, masked, compressFlag, totals);
 }
 
 }  // namespace kiln

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kiln {
 
@@ -16,6 +17,17 @@ using Palette = std::array<PaletteEntry, 256>;
 // shade; P0 is the identity, P1 to P4 ever darker.
 using ShadeTable = std::array<uint8_t, 256>;
 
+// The colour map of the last 8-bit bitmap, kept with the colour table and
+// palette it was made from: the bitmaps of an adventure are drawn with one
+// palette, so most share their colour table and need no matching of their own.
+struct ColourMapCache {
+  bool valid = false;
+  Palette palette{};
+  std::vector<uint8_t> table;  // the BMP's colour entries, 4 bytes each
+  std::array<int, 256> map{};  // palette slot of each entry, 256 for transparent
+  bool inexact = false;        // some entry had no exact match: the warning is due
+};
+
 // Run-wide graphics state: it ties the palette, brush, tile and histogram
 // lines of one build together, across databases.
 struct GraphicsState {
@@ -25,6 +37,7 @@ struct GraphicsState {
   int graphicsDepth = 0;               // 0 until the first brush or tile line, then 2, 4 or 8
   std::array<uint32_t, 256> colourCounts{};  // per active-palette slot, for the histogram
   std::string lastWarnedPath;          // the bitmap the colour-match warning last named
+  ColourMapCache colourMapCache;       // of the last 8-bit bitmap converted
 };
 
 }  // namespace kiln
