@@ -93,7 +93,7 @@ void addPDBEntry(Database& db, const char* code, const uint8_t* data, size_t len
 
 void finishPDB(Database& db) {
   size_t count = db.recordOffsets.size();
-  std::vector<uint8_t> file(db.header, db.header + kHeaderSize);
+  std::vector<uint8_t> file(db.header, db.header + kHeaderSize);  // header and record list
   setBE16(file.data() + 76, uint32_t(count));
   uint32_t dataStart = uint32_t(kHeaderSize + 8 * count + 2);
   for (uint32_t offset : db.recordOffsets) {
@@ -102,9 +102,12 @@ void finishPDB(Database& db) {
   }
   file.push_back(0);  // the two-byte gap
   file.push_back(0);
-  file.insert(file.end(), db.recordData.begin(), db.recordData.end());
 
-  if (std::fwrite(file.data(), 1, file.size(), db.out.file) != file.size() || !db.out.commit())
+  // The record data is written from where it lies: a copy behind the list
+  // would double the memory of the largest database for nothing.
+  const std::vector<uint8_t>& data = db.recordData;
+  if (std::fwrite(file.data(), 1, file.size(), db.out.file) != file.size() ||
+      std::fwrite(data.data(), 1, data.size(), db.out.file) != data.size() || !db.out.commit())
     failOutput(db.path);
   std::printf("Wrote %d records for %d data bytes.\n", int(count), int(db.recordData.size()));
   db.recordData = {};
