@@ -47,18 +47,21 @@ def input_files(root):
 
 
 def timed(args, cwd, env=None):
-    """Runs args; returns (wall seconds, peak RSS in bytes, exit status)."""
-    start = time.perf_counter()
-    proc = subprocess.Popen(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(proc.pid, 0)
-    wall = time.perf_counter() - start
-    err = proc.stderr.read().decode(errors="replace")
-    proc.stderr.close()
-    proc.returncode = os.waitstatus_to_exitcode(status)
-    if proc.returncode != 0:
-        sys.exit("%s failed with status %d:\n%s" % (args[0], proc.returncode, err[-2000:]))
-    return wall, usage.ru_maxrss * 1024
+    """Runs args; returns (wall seconds, CPU seconds, peak RSS in bytes)."""
+    # Standard error goes to a file, not a pipe: kiln's colour warnings could
+    # fill a pipe that nobody reads until the run ends.
+    with tempfile.TemporaryFile() as errors:
+        start = time.perf_counter()
+        proc = subprocess.Popen(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=errors)
+        _, status, usage = os.wait4(proc.pid, 0)
+        wall = time.perf_counter() - start
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        if proc.returncode != 0:
+            errors.seek(0)
+            text = errors.read().decode(errors="replace")
+            sys.exit("%s failed with status %d:\n%s" % (args[0], proc.returncode, text[-2000:]))
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024
 
 
 def bench_scale(kiln, work, scale, runs, seed):
@@ -73,11 +76,14 @@ def bench_scale(kiln, work, scale, runs, seed):
 
     timed(cat_args, root)  # warm the page cache and the programs
     timed(kiln_args, root, env)
-    kiln_times, cat_times, peaks = [], [], []
+    kiln_times, kiln_cpu, cat_times, cat_cpu, peaks = [], [], [], [], []
     for _ in range(runs):
-        cat_times.append(timed(cat_args, root)[0])
-        wall, peak = timed(kiln_args, root, env)
+        wall, cpu, _ = timed(cat_args, root)
+        cat_times.append(wall)
+        cat_cpu.append(cpu)
+        wall, cpu, peak = timed(kiln_args, root, env)
         kiln_times.append(wall)
+        kiln_cpu.append(cpu)
         peaks.append(peak)
     databases = [os.path.join(root, n) for n in os.listdir(root) if n.endswith(".pdb")]
     largest = max(os.path.getsize(p) for p in databases)
@@ -89,7 +95,9 @@ def bench_scale(kiln, work, scale, runs, seed):
         "kiln_s": statistics.median(kiln_times),
         "kiln_min_s": min(kiln_times),
         "kiln_max_s": max(kiln_times),
+        "kiln_cpu_s": statistics.median(kiln_cpu),
         "cat_s": statistics.median(cat_times),
+        "cat_cpu_s": statistics.median(cat_cpu),
         "peak_bytes": max(peaks),
         "largest_db_bytes": largest,
         "output_bytes": sum(os.path.getsize(p) for p in databases),
@@ -139,14 +147,18 @@ def main():
                                                                     r["generate_s"]), flush=True)
 
     print()
-    print("| scale | inputs | kiln (median of %d) | read inputs (cat) | ratio | peak memory | largest database | memory bound |"
+    print("Wall times are medians of %d runs (range in brackets); CPU is user + system time, the median too."
           % args.runs)
-    print("|---|---|---|---|---|---|---|---|")
+    print()
+    print("| scale | inputs | kiln wall | read inputs (cat) wall | ratio | kiln CPU | cat CPU | CPU ratio "
+          "| peak memory | largest database | memory bound |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|")
     for r in results:
         bound = 2 * r["largest_db_bytes"] + 10e6
-        print("| %g | %d files, %s | %.3f s (%.3f-%.3f) | %.3f s | %.2f | %s | %s | %s |" % (
+        print("| %g | %d files, %s | %.3f s (%.3f-%.3f) | %.3f s | %.2f | %.3f s | %.3f s | %.2f | %s | %s | %s |" % (
             r["scale"], r["files"], mb(r["input_bytes"]), r["kiln_s"], r["kiln_min_s"], r["kiln_max_s"],
-            r["cat_s"], r["kiln_s"] / r["cat_s"], mb(r["peak_bytes"]), mb(r["largest_db_bytes"]), mb(bound)))
+            r["cat_s"], r["kiln_s"] / r["cat_s"], r["kiln_cpu_s"], r["cat_cpu_s"],
+            r["kiln_cpu_s"] / max(r["cat_cpu_s"], 1e-3), mb(r["peak_bytes"]), mb(r["largest_db_bytes"]), mb(bound)))
 
     print()
     print("Targets:")
