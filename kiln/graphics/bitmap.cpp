@@ -147,29 +147,33 @@ void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& recor
 }
 
 // Depth 8: each pixel is the palette slot of its colour, pure red transparent
-// (its byte 0 and its mask bit clear). The rows are walked directly and the
-// colour counts gathered per colour-table index, then added per slot.
+// (its byte 0 and its mask bit clear). One pass counts the pixels of each
+// colour-table index, which tells whether the image is masked (or uses an
+// index past the table); a second writes the planes.
 void encode8(RunState& run, const std::string& path, const BmpLayout& img, const int* colour, Database& db,
              int compressFlag, const char* code, BitmapTotals& totals) {
   const int W = img.width, H = img.height;
-  // 1 for a transparent colour, 2 for an index past the colour table.
-  uint8_t kind[256];
-  for (int i = 0; i < 256; ++i) kind[i] = colour[i] == kTransparent ? 1 : colour[i] == kOffTable ? 2 : 0;
-  uint8_t seen = 0;
+  uint32_t counts[256] = {};
   for (int y = 0; y < H; ++y) {
     const uint8_t* row = img.row(y);
-    uint8_t rowSeen = 0;
-    for (int x = 0; x < W; ++x) rowSeen |= kind[row[x]];
-    if (rowSeen & 2)
+    for (int x = 0; x < W; ++x) ++counts[row[x]];
+  }
+  bool masked = false, offTable = false;
+  for (int i = 0; i < 256; ++i)
+    if (counts[i]) {
+      masked |= colour[i] == kTransparent;
+      offTable |= colour[i] == kOffTable;
+    }
+  if (offTable)
+    for (int y = 0; y < H; ++y) {
+      const uint8_t* row = img.row(y);
       for (int x = 0; x < W; ++x)
-        if (kind[row[x]] == 2) {
+        if (colour[row[x]] == kOffTable) {
           std::fprintf(stderr, "ERROR: pixel %d,%d of %s uses colour %d; the colour table has only %d\n", x, y,
                        path.c_str(), row[x], img.colourCount);
           kit::fail(1);
         }
-    seen |= rowSeen;
-  }
-  const bool masked = seen & 1;
+    }
 
   const size_t maskRow = size_t(W + 7) / 8;
   const size_t M = masked ? maskRow * H : 0;
@@ -180,30 +184,26 @@ void encode8(RunState& run, const std::string& path, const BmpLayout& img, const
   record[2] = 8;
   record[3] = masked ? 1 : 0;
 
-  uint32_t counts[256] = {};
+  uint8_t slot[256];
+  for (int i = 0; i < 256; ++i) slot[i] = colour[i] >= 0 && colour[i] < 256 ? uint8_t(colour[i]) : 0;
   for (int y = 0; y < H; ++y) {
     const uint8_t* row = img.row(y);
     uint8_t* pixels = record.data() + 4 + M + size_t(y) * W;
     if (!masked) {
-      for (int x = 0; x < W; ++x) {
-        pixels[x] = uint8_t(colour[row[x]]);
-        ++counts[row[x]];
-      }
+      for (int x = 0; x < W; ++x) pixels[x] = slot[row[x]];
       continue;
     }
     // A set mask bit draws the pixel; a transparent pixel's byte stays 0, so
     // builds are reproducible.
     uint8_t* mask = record.data() + 4 + size_t(y) * maskRow;
     for (int x = 0; x < W; ++x) {
-      int c = colour[row[x]];
-      if (c == kTransparent) continue;
-      pixels[x] = uint8_t(c);
-      ++counts[row[x]];
+      if (colour[row[x]] == kTransparent) continue;
+      pixels[x] = slot[row[x]];
       mask[x >> 3] |= uint8_t(0x80 >> (x & 7));
     }
   }
   for (int i = 0; i < 256; ++i)
-    if (counts[i]) run.graphics.colourCounts[colour[i]] += counts[i];
+    if (counts[i] && colour[i] != kTransparent) run.graphics.colourCounts[colour[i]] += counts[i];
 
   addBitmapRecord(db, code, record, masked, compressFlag, totals);
 }
