@@ -21,16 +21,20 @@ const std::string& emptyToken() {
   kit::fail(1);
 }
 
-// Puts one byte at the end of the token in slot `count`.
-void store(TokenReader& reader, int count, char c) {
+constexpr size_t kBlockSize = 64 * 1024;
+
+[[noreturn]] void tokenTooLong(const TokenReader& reader, int count) {
+  std::fprintf(stderr, "ERROR: %s line %d: token %d is longer than %zu characters\n", reader.path.c_str(),
+               reader.physicalLine, count, kMaxTokenLength);
+  kit::fail(1);
+}
+
+// Puts n bytes at the end of the token in slot `count`.
+void store(TokenReader& reader, int count, const char* bytes, size_t n) {
   if (count >= kMaxTokens) tooManyTokens(reader);
   std::string& slot = reader.tokenTable[size_t(count)];
-  if (slot.size() >= kMaxTokenLength) {
-    std::fprintf(stderr, "ERROR: %s line %d: token %d is longer than %zu characters\n",
-                 reader.path.c_str(), reader.physicalLine, count, kMaxTokenLength);
-    kit::fail(1);
-  }
-  slot.push_back(c);
+  if (slot.size() + n > kMaxTokenLength) tokenTooLong(reader, count);
+  slot.append(bytes, n);
   if (size_t(count) + 1 > reader.slotsUsed) reader.slotsUsed = size_t(count) + 1;
 }
 
@@ -38,6 +42,40 @@ void store(TokenReader& reader, int count, char c) {
 void endToken(TokenReader& reader, int& count) {
   if (count >= kMaxTokens) tooManyTokens(reader);
   ++count;
+}
+
+// Reads the next block; false at the end of the file (or on a read error,
+// which ends the table the same way).
+bool refill(TokenReader& reader) {
+  if (reader.endOfFile) return false;
+  if (reader.buffer.size() < kBlockSize) reader.buffer.resize(kBlockSize);
+  reader.bufferAt = 0;
+  reader.bufferEnd = std::fread(reader.buffer.data(), 1, reader.buffer.size(), reader.file);
+  if (reader.bufferEnd == 0) reader.endOfFile = true;
+  return reader.bufferEnd != 0;
+}
+
+bool endsLine(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+
+// The length of the run of bytes from p (before end) that the current state
+// stores or skips as they come: up to a line end or a zero byte, and in a
+// token also a blank, in quotes also a backslash or a double quote.
+size_t plainRun(const char* p, const char* end, State state) {
+  const char* q = p;
+  switch (state) {
+    case State::inToken:
+      while (q < end && !endsLine(*q) && !isBlank(*q)) ++q;
+      break;
+    case State::inQuotes:
+      while (q < end && !endsLine(*q) && *q != '\\' && *q != '"') ++q;
+      break;
+    case State::comment:
+      while (q < end && !endsLine(*q)) ++q;
+      break;
+    default:
+      break;
+  }
+  return size_t(q - p);
 }
 
 }  // namespace
@@ -59,19 +97,22 @@ int readTokens(TokenReader& reader) {
   bool stored = false;
 
   for (;;) {
-    int c = std::getc(reader.file);
-    if (c == 0) {
+    if (reader.bufferAt == reader.bufferEnd && !refill(reader)) {
+      reader.line = reader.physicalLine;
+      return stored ? count : 0;
+    }
+    const char* here = reader.buffer.data() + reader.bufferAt;
+    char ch = *here;
+    if (ch == 0) {
+      ++reader.bufferAt;
       reader.afterCarriageReturn = false;
       reader.line = reader.physicalLine;
       return 0;
     }
-    if (c == EOF) {
-      reader.line = reader.physicalLine;
-      return stored ? count : 0;
-    }
-    if (c == '\n' || c == '\r') {
-      bool pairedFeed = c == '\n' && reader.afterCarriageReturn;
-      reader.afterCarriageReturn = c == '\r';
+    if (ch == '\n' || ch == '\r') {
+      ++reader.bufferAt;
+      bool pairedFeed = ch == '\n' && reader.afterCarriageReturn;
+      reader.afterCarriageReturn = ch == '\r';
       int thisLine = reader.physicalLine;
       if (!pairedFeed) ++reader.physicalLine;
       if (stored) {
@@ -89,7 +130,19 @@ int readTokens(TokenReader& reader) {
     }
     reader.afterCarriageReturn = false;
 
-    char ch = char(c);
+    // Ordinary bytes of a token, a quoted token or a comment are taken as a run.
+    size_t run = plainRun(here, reader.buffer.data() + reader.bufferEnd, state);
+    if (run > 0) {
+      if (state != State::comment) {
+        store(reader, count, here, run);
+        stored = true;
+      }
+      reader.bufferAt += run;
+      linePosition += int(run);
+      continue;
+    }
+
+    ++reader.bufferAt;
     switch (state) {
       case State::between:
         if (ch == '"') {
@@ -97,36 +150,30 @@ int readTokens(TokenReader& reader) {
         } else if (ch == '#' && linePosition == 0) {
           state = State::comment;
         } else if (!isBlank(ch)) {
-          store(reader, count, ch);
+          store(reader, count, &ch, 1);
           stored = true;
           state = State::inToken;
         }
         break;
-      case State::inToken:
-        if (isBlank(ch)) {
-          endToken(reader, count);
-          state = State::between;
-        } else {
-          store(reader, count, ch);
-          stored = true;
-        }
+      case State::inToken:  // a blank
+        endToken(reader, count);
+        state = State::between;
         break;
       case State::inQuotes:
         if (ch == '\\') {
           state = State::escape;
-        } else if (ch == '"') {
+        } else {  // the closing quote
           endToken(reader, count);
           state = State::between;
-        } else {
-          store(reader, count, ch);
-          stored = true;
         }
         break;
-      case State::escape:
+      case State::escape: {
         // An escaped character alone does not make the line hold something.
-        store(reader, count, ch == 'n' ? '\n' : ch);
+        char escaped = ch == 'n' ? '\n' : ch;
+        store(reader, count, &escaped, 1);
         state = State::inQuotes;
         break;
+      }
       case State::comment:
         break;
     }

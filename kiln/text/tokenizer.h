@@ -25,8 +25,16 @@ struct TokenReader {
   bool afterCarriageReturn = false;
   size_t slotsUsed = 0;
 
+  // The file is read in blocks, so that a token is taken a run of bytes at a
+  // time rather than a call per byte; endOfFile is set once a read finds no
+  // more bytes, when feof would be.
+  std::vector<char> buffer;
+  size_t bufferAt = 0;
+  size_t bufferEnd = 0;
+  bool endOfFile = false;
+
   const std::string& token(size_t i) const;
-  bool atEnd() const { return std::feof(file) != 0; }
+  bool atEnd() const { return endOfFile; }
 };
 
 // Reads the next line that stores at least one character and returns the
