@@ -65,7 +65,7 @@ def scaled(base, scale, limit):
 class Writer:
     def __init__(self, root):
         self.root = root
-        self.files = 0
+        self.names = []  # every file written, relative to root
         self.bytes = 0
 
     def write(self, name, data):
@@ -75,7 +75,7 @@ class Writer:
             data = data.encode("ascii")
         with open(path, "wb") as f:
             f.write(data)
-        self.files += 1
+        self.names.append(name)
         self.bytes += len(data)
 
 
@@ -414,7 +414,7 @@ def generate(out, scale, seed):
     w.write("maps.txt", "".join(lines))
 
     w.write("pdbs.cfg", CONFIG.format(scale=scale, seed=seed))
-    return root, w.files, w.bytes
+    return root, w.names, w.bytes
 
 
 def main():
@@ -423,8 +423,8 @@ def main():
     parser.add_argument("--scale", type=float, default=1.0)
     parser.add_argument("--seed", type=int, default=9)
     args = parser.parse_args()
-    root, files, size = generate(args.out, args.scale, args.seed)
-    print("%s: %d files, %.1f MB" % (root, files, size / 1e6))
+    root, names, size = generate(args.out, args.scale, args.seed)
+    print("%s: %d files, %.1f MB" % (root, len(names), size / 1e6))
 
 
 if __name__ == "__main__":
