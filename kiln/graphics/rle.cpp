@@ -1,5 +1,7 @@
 #include "kiln/graphics/rle.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -62,6 +64,25 @@ uint8_t* reserveRoom(ByteBuffer& buffer, size_t more) {
   return buffer.owned.data() + buffer.length;
 }
 
+// The first p from `from` (before stop) where p[-2], p[-1] and p[0] are
+// equal, or stop. The bytes before `from` must be readable back to from - 2.
+// Eight positions are tested at a time while no such p is among them.
+const uint8_t* nextTriple(const uint8_t* from, const uint8_t* stop) {
+  const uint8_t* p = from;
+  constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  while (stop - p >= 8) {
+    uint64_t a, b, c;
+    std::memcpy(&a, p, 8);
+    std::memcpy(&b, p - 1, 8);
+    std::memcpy(&c, p - 2, 8);
+    uint64_t differ = (a ^ b) | (a ^ c);  // a zero byte marks a triple
+    if (((differ - ones) & ~differ & highs) != 0) break;
+    p += 8;
+  }
+  while (p < stop && !(p[0] == p[-1] && p[0] == p[-2])) ++p;
+  return p;
+}
+
 }  // namespace
 
 int compressRLE(ByteBuffer& source, ByteBuffer& target) {
@@ -94,26 +115,45 @@ int compressRLE(ByteBuffer& source, ByteBuffer& target) {
     run = 0;
   };
 
-  for (; in < end; ++in) {
-    uint8_t b = *in;
-    if (run == 0) {
-      // Three equal bytes make a run; the literals before them stay pending.
-      if (literals >= 2 && in[-1] == b && in[-2] == b) {
-        runByte = b;
-        run = 3;
-        literals -= 2;
-      } else {
-        if (literals == 0) literalStart = in;
-        if (++literals == 127) flushLiterals();
+  while (in < end) {
+    if (run > 0) {
+      // Equal bytes extend the run, up to 127.
+      const uint8_t* stop = in + std::min<ptrdiff_t>(end - in, 127 - run);
+      const uint8_t* p = in;
+      while (p < stop && *p == runByte) ++p;
+      run += int(p - in);
+      in = p;
+      if (run == 127) {
+        flushLiterals();
+        flushRun();
+      } else if (in < end) {
+        // A different byte ends the run and is the first of the next literals.
+        flushLiterals();
+        flushRun();
+        literalStart = in++;
+        literals = 1;
       }
-    } else if (b != runByte) {
+      continue;
+    }
+    if (literals < 2) {
+      if (literals == 0) literalStart = in;
+      ++literals;
+      ++in;
+      continue;
+    }
+    // Bytes are literals until one is the third of three equal bytes (the
+    // two before it pending literals), or until 127 are pending.
+    const uint8_t* stop = in + std::min<ptrdiff_t>(end - in, 127 - literals);
+    const uint8_t* p = nextTriple(in, stop);
+    literals += int(p - in);
+    in = p;
+    if (literals == 127) {
       flushLiterals();
-      flushRun();
-      literalStart = in;
-      literals = 1;
-    } else if (++run == 127) {
-      flushLiterals();
-      flushRun();
+    } else if (in < end) {
+      // Three equal bytes make a run; the literals before them stay pending.
+      runByte = *in++;
+      run = 3;
+      literals -= 2;
     }
   }
   flushLiterals();
