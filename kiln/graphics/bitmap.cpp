@@ -153,11 +153,21 @@ void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& recor
 void encode8(RunState& run, const std::string& path, const BmpLayout& img, const int* colour, Database& db,
              int compressFlag, const char* code, BitmapTotals& totals) {
   const int W = img.width, H = img.height;
-  uint32_t counts[256] = {};
-  for (int y = 0; y < H; ++y) {
-    const uint8_t* row = img.row(y);
-    for (int x = 0; x < W; ++x) ++counts[row[x]];
+  // Four tallies, so that a run of one colour does not wait on its own count.
+  // The rows are counted where they lie: 8-bit rows have no padding.
+  uint32_t tally[4][256] = {};
+  const uint8_t* pixel = img.pixels;
+  const size_t n = size_t(W) * H;
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    ++tally[0][pixel[i]];
+    ++tally[1][pixel[i + 1]];
+    ++tally[2][pixel[i + 2]];
+    ++tally[3][pixel[i + 3]];
   }
+  for (; i < n; ++i) ++tally[0][pixel[i]];
+  uint32_t counts[256];
+  for (int c = 0; c < 256; ++c) counts[c] = tally[0][c] + tally[1][c] + tally[2][c] + tally[3][c];
   bool masked = false, offTable = false;
   for (int i = 0; i < 256; ++i)
     if (counts[i]) {
@@ -190,7 +200,12 @@ void encode8(RunState& run, const std::string& path, const BmpLayout& img, const
     const uint8_t* row = img.row(y);
     uint8_t* pixels = record.data() + 4 + M + size_t(y) * W;
     if (!masked) {
-      for (int x = 0; x < W; ++x) pixels[x] = slot[row[x]];
+      for (int x = 0; x < W; x += 4) {  // W is a multiple of 4
+        pixels[x] = slot[row[x]];
+        pixels[x + 1] = slot[row[x + 1]];
+        pixels[x + 2] = slot[row[x + 2]];
+        pixels[x + 3] = slot[row[x + 3]];
+      }
       continue;
     }
     // A set mask bit draws the pixel; a transparent pixel's byte stays 0, so
