@@ -81,14 +81,14 @@ void addPDBEntry(Database& db, const char* code, const uint8_t* data, size_t len
     kit::fail(1);
   }
   db.recordOffsets.push_back(uint32_t(start));
-  db.recordData.resize(start + stored, 0);
-  uint8_t* dst = db.recordData.data() + start;
+  // The bytes are appended as they are, then the padding: each byte is
+  // written once.
   if (code) {
-    dst[0] = uint8_t(code[0]);
-    dst[1] = uint8_t(code[1]);
-    dst += 2;
+    db.recordData.push_back(uint8_t(code[0]));
+    db.recordData.push_back(uint8_t(code[1]));
   }
-  if (length) std::memcpy(dst, data, length);
+  if (length) db.recordData.insert(db.recordData.end(), data, data + length);
+  db.recordData.resize(start + stored, 0);
 }
 
 void finishPDB(Database& db) {
