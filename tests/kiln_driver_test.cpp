@@ -1,4 +1,5 @@
 // kiln's start-up and build driver, run as an author runs it.
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -107,6 +108,25 @@ TEST(KilnBuild, ForwardSlashesAndTheInputPathLine) {
   // The database that failed is not left behind, half-written or otherwise.
   EXPECT_FALSE(std::filesystem::exists(k.questDir(true) + "/q.pdb"));
   EXPECT_FALSE(std::filesystem::exists(k.questDir(true) + "/q.pdb.tmp"));
+}
+
+TEST(KilnBuild, OneStreamForBothKeepsTheOrderOfTheLines) {
+  // An author who sends stdout and stderr to one log reads the lines in the
+  // order they happened, as on a console.
+  Kit k;
+  std::string cfg = k.writeConfig("!NAME:Quest\n!TADV:q:Quest.ABCD:x:1\nZZ data.txt\n");
+  std::string log = k.s.path("merged.log");
+  std::string command = "cd '" + k.s.root.string() + "' && env TMIIDEV= AdventuresPath='" + k.adv +
+                        "' HOME=. XDG_CONFIG_HOME=./.config '" + kit::testing::binPath("kiln") + "' -fs '" + cfg +
+                        "' </dev/null >'" + log + "' 2>&1";
+  int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 6);
+  EXPECT_EQ(readText(log), std::string(kBanner) + "Processing " + cfg + "\nAdventures Path = " + k.adv +
+                               "\nBuilding adventure \"Quest\"\nBuild directory = " + k.questDir(true) + "\n" +
+                               kRule + "Creating q.pdb: \"Quest.ABCD\" <Tlm2> <TADV> x v1.0\n" +
+                               "  - Datatype <ZZ> from <" + k.questDir(true) + "/data.txt>\n" +
+                               "ERROR: Unknown data type <ZZ>\n");
 }
 
 TEST(KilnBuild, SameEpochSameBytes) {
