@@ -387,6 +387,25 @@ TEST(KilnStartup, NoArgumentsAndNothingChosen) {
   EXPECT_EQ(r.out, "");
 }
 
+TEST(KilnStartup, NoArgumentsChoosesTheFileFromTheLastLoadFolder) {
+  Kit k;
+  std::string cfg = k.writeConfig("!NAME:Quest\n");
+  std::filesystem::create_directories(k.adv + "/Other");
+  k.s.write("adv/Other/other.cfg", "!NAME:Other\n");
+  const std::string settings = ".config/Brindlewood/DEZARED.conf";
+  k.s.write(settings, "[Config]\nKilnLastLoadPath=" + k.questDir(true) + "\n");
+  // A name without its extension, relative to the folder the last choice came from.
+  Result r = k.kiln({}, {}, "pdbs\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "Processing " + cfg + "\n");
+  EXPECT_EQ(readText(k.s.path(settings)), "[Config]\nKilnLastLoadPath=" + k.questDir(true) + "\n");
+  // Choosing a file elsewhere moves the stored folder there.
+  r = k.kiln({}, {}, "../Other/other.cfg\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Building adventure \"Other\"\n"), std::string::npos) << r.out;
+  EXPECT_EQ(readText(k.s.path(settings)), "[Config]\nKilnLastLoadPath=" + k.adv + "/Other\n");
+}
+
 TEST(KilnBuild, SixtyThousandStringRecordsBuildQuickly) {
   Kit k;
   std::string cfg = "!NAME:Quest\n!TADV:big:Quest.ABCD:a:1\n";
