@@ -233,6 +233,7 @@ TEST(KilnBuild, ConfigurationFaultsAndTheirMessages) {
   const Failure cases[] = {
       {"!TADV:q:Quest.ABCD:a:1\n", "ERROR: NAME must be first in .cfg file", 1},
       {"!NAME:Quest\n!TEXT:q:Quest.ABCD:a:1\n", "ERROR: Unknown pdb type <TEXT>\n", 1},
+      {"!NAME:Quest\n!name:Other\n", "ERROR: Unknown pdb type <name>\n", 1},
       {"!NAME:Quest\n!TILE:q:abc:a:1\n", "ERROR: Invalid name <abc>: Must be 4 to 32 in length including the ID\n", 1},
       {"!NAME:Quest\n!TILE:q:123456789012345678901234567890123:a:1\n",
        "ERROR: Invalid name <123456789012345678901234567890123>: Must be 4 to 32 in length including the ID\n", 1},
