@@ -96,6 +96,61 @@ TEST(KilnBuild, TwoDatabasesByteForByteWithTheirConsoleLines) {
   EXPECT_EQ(readBytes(dir + "\\tiles.pdb"), tiles);
 }
 
+TEST(KilnBuild, TheSevenLineAdventureWithItsPaletteAndTiles) {
+  Kit k;
+  k.copySample({"palette.bmp", "tiles"});
+  k.write("tiles.txt", "0 tiles\\grass.bmp\n1 tiles\\water.bmp\n");
+  std::string cfg = k.writeConfig(
+      "!NAME:Quest\n"
+      "!TADV:questdata:Quest.ABCD:First adventure:1.2\n"
+      "RW Hello 1.0\n"
+      "RE 2.5\n"
+      "PA palette.bmp\n"
+      "!TILE:tiles:Quest tiles:Tile set:1.0\n"
+      "T8 tiles.txt\n");
+  Result r = k.kiln({"-fs", cfg});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, kBanner);
+  std::string dir = k.questDir(true);
+  std::string head = "Processing " + cfg + "\nAdventures Path = " + k.adv + "\nBuilding adventure \"Quest\"\n" +
+                     "Build directory = " + dir + "\n" + kRule +
+                     "Creating questdata.pdb: \"Quest.ABCD\" <Tlm2> <TADV> First adventure v1.2\n"
+                     "  - Datatype <RW> : Hello v1.0\n"
+                     "  - Datatype <RE> : Engine v2.5\n"
+                     "  - Datatype <PA> from <" + dir + "/palette.bmp>\n"
+                     "\n  ***Finished pdb: Wrote 9 records for ";
+  EXPECT_EQ(r.out.substr(0, head.size()), head);
+  std::string tiles = std::string(kRule) + "Creating tiles.pdb: \"Quest tiles\" <Tlm2> <TILE> Tile set v1.0\n"
+                      "  - Datatype <T8> from <" + dir + "/tiles.txt>\n";
+  EXPECT_NE(r.out.find(tiles), std::string::npos) << r.out;
+  std::string tail = "\n  ***Finished pdb: Wrote 3 records for ";
+  ASSERT_NE(r.out.find(tail), std::string::npos);
+  const std::string end = std::string(kRule) + "Done.\n";
+  EXPECT_EQ(r.out.substr(r.out.size() - end.size()), end);
+
+  Bytes quest = readBytes(dir + "/questdata.pdb");
+  Bytes top = header("Quest.ABCD", "TADV", 0x0102, 9);
+  ASSERT_GE(quest.size(), 78u);
+  EXPECT_EQ(Bytes(quest.begin(), quest.begin() + 78), top);
+  auto records = kit::testing::pdbRecords(quest);
+  std::vector<std::string> codes;
+  for (const Bytes& rec : records) codes.push_back(kit::testing::recordCode(rec));
+  EXPECT_EQ(codes, (std::vector<std::string>{"AU", "RW", "RE", "PA", "P0", "P1", "P2", "P3", "P4"}));
+  EXPECT_EQ(records[0], (Bytes{'A', 'U', 'F', 'i', 'r', 's', 't', ' ', 'a', 'd', 'v', 'e', 'n', 't', 'u', 'r', 'e', 0, 0, 0}));
+  EXPECT_EQ(records[1], (Bytes{'R', 'W', 1, 0, 'H', 'e', 'l', 'l', 'o', 0, 0, 0}));
+  EXPECT_EQ(records[2], (Bytes{'R', 'E', 2, 5}));
+  EXPECT_EQ(kit::testing::be32(quest, 78), 78u + 8 * 9 + 2);
+
+  Bytes tileDb = readBytes(dir + "/tiles.pdb");
+  ASSERT_GE(tileDb.size(), 78u);
+  EXPECT_EQ(Bytes(tileDb.begin(), tileDb.begin() + 78), header("Quest tiles", "TILE", 0x0100, 3));
+  records = kit::testing::pdbRecords(tileDb);
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0], (Bytes{'A', 'U', 'T', 'i', 'l', 'e', ' ', 's', 'e', 't', 0, 0}));
+  EXPECT_EQ(kit::testing::recordCode(records[1]), "T8");
+  EXPECT_EQ(kit::testing::recordCode(records[2]), "T8");
+}
+
 TEST(KilnBuild, ForwardSlashesAndTheInputPathLine) {
   Kit k;
   std::string cfg = k.writeConfig(
