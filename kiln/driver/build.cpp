@@ -44,7 +44,6 @@ void finishOpenDatabase(RunState& run) {
   std::printf("\n  ***Finished pdb: ");
   finishPDB(*run.openDatabase);
   run.openDatabase.reset();
-  finishWallAttributes(run);
 }
 
 bool typeSelected(const Options& o, const std::string& type) {
