@@ -5,19 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "kiln/graphics/bitmap_test_support.h"
+#include "kiln/graphics/graphics_test_support.h"
 #include "kiln/test_support.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::makeBmp;
-using testing::Outcome;
-using testing::rgb;
-using testing::TestBmp;
-using testing::TestBuild;
+using namespace testing;
 
 const uint32_t kWhite = rgb(255, 255, 255), kLight = rgb(200, 200, 200), kDark = rgb(100, 100, 100),
                kBlack = rgb(0, 0, 0), kRed = rgb(255, 0, 0), kGreen = rgb(0, 255, 0);
@@ -42,12 +36,6 @@ Converted convert(TestBuild& b, const Bytes& bmp, int depth, int compressFlag = 
     c.record.assign(b.db().recordData.begin() + start, b.db().recordData.begin() + start + totals.totalStoredSize);
   }
   return c;
-}
-
-// The framed block printed for a header fault.
-std::string framed(const std::string& path, const std::string& message) {
-  return "\n=============================================\nFile: " + path + "\n" + message +
-         "=============================================\n";
 }
 
 TEST(IsNear, DiffersByLessThanEight) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "kiln/driver/dispatch.h"
+#include "kiln/graphics/graphics_test_support.h"
 #include "kiln/test_support.h"
 
 namespace kiln {
@@ -120,7 +121,7 @@ TEST(Font, FileThatCannotBeOpenedIsReportedWithTheReason) {
 
 TEST(Font, SampleFontCompiles) {
   TestBuild t;
-  std::string path = (std::filesystem::path(__FILE__).parent_path() / "../../examples/Quest/font.txt").string();
+  std::string path = testing::samplePath("font.txt");
   auto o = capture([&] { compileFont(t.run, path, "FN", t.db()); });
   ASSERT_FALSE(o.exited) << o.err;
   testing::PdbFile pdb = t.finish();
