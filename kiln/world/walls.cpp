@@ -185,7 +185,7 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
       kit::fail(1);
     }
     ++run.world.wallSequence;
-    compileWall(inputPath(run, name), db, attributes, code);
+    compileWall(listedFilePath(run, name), db, attributes, code);
   }
   run.world.wallAttributes = std::move(attributes);
   return 0;

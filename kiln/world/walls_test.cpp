@@ -217,6 +217,20 @@ TEST(Walls, ForwardSlashRuleAppliesToListLines) {
   EXPECT_EQ(o.err, "ERROR: opening wall file: No such file or directory\n");
 }
 
+TEST(Walls, WallFilePathAlwaysTakesTheSeparator) {
+  // Without -fs the separator is "\", a name character here. A build
+  // directory that already ends in one still gets another before a listed
+  // file (a configuration line's input path would not).
+  WallBuild b;
+  b.run.options.forwardSlashes = false;
+  b.run.adventuresPath = b.dir.path("adv");
+  b.run.buildDirectory = b.dir.path("Quest\\");
+  b.dir.write("Quest\\\\w.txt", "");
+  auto o = b.compile("walls.txt", "0 w.txt\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "ERROR: unexpected end of file - " + b.dir.path("Quest\\\\w.txt") + "\n");
+}
+
 TEST(Walls, FailureLeavesThePreviousSideFileAndNoTemporary) {
   WallBuild b;
   b.dir.write("wallattr.bin", "previous");
