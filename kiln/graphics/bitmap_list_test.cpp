@@ -74,6 +74,17 @@ TEST(CompileBitmapList, EntryPathsFollowTheSlashRule) {
   EXPECT_EQ(w.db().recordOffsets.size(), 1u);
 }
 
+TEST(CompileBitmapList, EntryPathAlwaysTakesTheSeparator) {
+  // Without -fs the separator is "\", a name character here: a build
+  // directory that already ends in one still gets another.
+  TestBuild b;
+  b.run.options.forwardSlashes = false;
+  b.run.buildDirectory = b.dir.path("Quest\\");
+  Outcome o = compileList(b, "0 a.bmp\n", 2);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "ERROR: Can not open " + b.dir.path("Quest\\\\a.bmp") + ": No such file or directory\n");
+}
+
 TEST(CompileBitmapList, EmptyListsAndTotalsPerList) {
   TestBuild b;
   b.dir.write("a.bmp", dots());
