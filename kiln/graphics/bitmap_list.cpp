@@ -69,7 +69,9 @@ std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& 
   }
   list.lastNumber = number;
   ++list.entries;
-  return inputPath(run, name);
+  // Unlike a configuration line's input path, a listed file always takes the
+  // separator, even after a build directory that ends in "\".
+  return run.buildDirectory + run.separator() + name;
 }
 
 int compileBitmapList(RunState& run, const std::string& listPath, const char* code, Database& db, int depth,
