@@ -1,5 +1,8 @@
 #include "kiln/text/tokenizer.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "common/exit.h"
 
 namespace kiln {
@@ -44,8 +47,7 @@ void endToken(TokenReader& reader, int& count) {
   ++count;
 }
 
-// Reads the next block; false at the end of the file (or on a read error,
-// which ends the table the same way).
+// Reads the next block; false at the end of the file or when the read fails.
 bool refill(TokenReader& reader) {
   if (reader.endOfFile) return false;
   if (reader.buffer.size() < kBlockSize) reader.buffer.resize(kBlockSize);
@@ -98,6 +100,13 @@ int readTokens(TokenReader& reader) {
 
   for (;;) {
     if (reader.bufferAt == reader.bufferEnd && !refill(reader)) {
+      // A failed read is not the end of the table: callers read on until the
+      // end of the file, so it would never come.
+      if (std::ferror(reader.file)) {
+        std::fprintf(stderr, "ERROR: %s line %d: could not read the file: %s\n", reader.path.c_str(),
+                     reader.physicalLine, std::strerror(errno));
+        kit::fail(1);
+      }
       reader.line = reader.physicalLine;
       return stored ? count : 0;
     }
