@@ -4,18 +4,32 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "common/exit.h"
 #include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
+
+#ifdef _WIN32
+// The tests set environment variables the POSIX way; the Windows C runtime
+// has _putenv_s, which also removes a variable that is set to "".
+inline int setenv(const char* name, const char* value, int overwrite) {
+  if (!overwrite && std::getenv(name)) return 0;
+  return _putenv_s(name, value) == 0 ? 0 : -1;
+}
+inline int unsetenv(const char* name) { return _putenv_s(name, "") == 0 ? 0 : -1; }
+#endif
 
 namespace kiln::testing {
 
@@ -29,11 +43,25 @@ constexpr double kSlowdown = 1;
 #endif
 
 // A fresh folder under the system's temporary folder, removed afterwards.
+// create_directory fails on an existing folder, so a name is never shared
+// with another test or another process.
 struct TempDir {
   std::filesystem::path root;
   TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kiln-test-XXXXXX").string();
-    root = mkdtemp(tmpl.data());
+    namespace fs = std::filesystem;
+    static std::atomic<unsigned> serial{0};
+    std::random_device entropy;
+    fs::path base = fs::temp_directory_path();
+    for (int attempt = 0;; ++attempt) {
+      char name[48];
+      std::snprintf(name, sizeof name, "kiln-test-%08x-%u", unsigned(entropy()), serial++);
+      std::error_code ec;
+      if (fs::create_directory(base / name, ec)) {
+        root = base / name;
+        return;
+      }
+      if (attempt == 100) throw std::runtime_error("cannot create a folder in " + base.string());
+    }
   }
   ~TempDir() {
     std::error_code ec;
