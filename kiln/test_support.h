@@ -44,7 +44,9 @@ constexpr double kSlowdown = 1;
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 // create_directory fails on an existing folder, so a name is never shared
-// with another test or another process.
+// with another test or another process. Its paths are written with "/" on
+// every system, as a build with -fs composes them, so that tests can compare
+// messages with the paths they expect.
 struct TempDir {
   std::filesystem::path root;
   TempDir() {
@@ -57,7 +59,7 @@ struct TempDir {
       std::snprintf(name, sizeof name, "kiln-test-%08x-%u", unsigned(entropy()), serial++);
       std::error_code ec;
       if (fs::create_directory(base / name, ec)) {
-        root = base / name;
+        root = (base / name).generic_string();
         return;
       }
       if (attempt == 100) throw std::runtime_error("cannot create a folder in " + base.string());
@@ -67,7 +69,7 @@ struct TempDir {
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
   }
-  std::string path(const std::string& name) const { return (root / name).string(); }
+  std::string path(const std::string& name) const { return (root / name).generic_string(); }
   // Writes a file below the folder (creating subfolders) and returns its path.
   std::string write(const std::string& name, const std::string& text) const {
     return write(name, Bytes(text.begin(), text.end()));
@@ -76,7 +78,7 @@ struct TempDir {
     auto p = root / name;
     std::filesystem::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return p.string();
+    return p.generic_string();
   }
 };
 
@@ -158,8 +160,8 @@ struct TestBuild {
   RunState run;
   TestBuild() {
     run.options.forwardSlashes = true;
-    run.adventuresPath = dir.root.string();
-    run.buildDirectory = dir.root.string();
+    run.adventuresPath = dir.root.generic_string();
+    run.buildDirectory = dir.root.generic_string();
     run.haveBuildDirectory = true;
     run.openDatabase = createPDB("Test.TEST", dir.path("test"), 0x54414456, 0x546C6D32, 0x0100);
   }
