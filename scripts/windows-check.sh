@@ -25,6 +25,18 @@ cmake -S . -B build-win --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-win -j"$jobs"
 
+say "static linking"
+# A program for a bare Windows machine may only need the system's own DLLs,
+# not the compiler's runtime (libstdc++, libgcc, libwinpthread).
+for exe in build-win/bin/*.exe; do
+  if x86_64-w64-mingw32-objdump -p "$exe" | grep -i 'DLL Name:' | grep -v -i -E \
+      'DLL Name: (kernel32|msvcrt|advapi32|comdlg32|shell32|ole32|user32|gdi32)\.dll'; then
+    fail "$(basename "$exe") needs a DLL that a bare Windows machine lacks"
+  else
+    pass
+  fi
+done
+
 say "building the Linux kit and its sample"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs" --target kiln vitals
