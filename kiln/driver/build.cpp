@@ -7,7 +7,9 @@
 #include "common/exit.h"
 #include "kiln/driver/config.h"
 #include "kiln/driver/dispatch.h"
+#include "kiln/graphics/histogram.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/world/walls.h"
 
 namespace kiln {
 
@@ -69,17 +71,18 @@ void databaseLine(RunState& run, const std::string& line) {
     std::fprintf(stderr, "ERROR: NAME must be first in .cfg file");
     kit::fail(1);
   }
+  // The type is judged first: a mistyped NAME line is an unknown type, not a
+  // short database line.
+  if (type != "TADV" && type != "TILE" && type != "WALL") {
+    std::fprintf(stderr, "ERROR: Unknown pdb type <%s>\n", type.c_str());
+    kit::fail(1);
+  }
   if (fields.size() < 5)
     malformed("Database line needs five fields (type:file name:database name:AU text:version)", line);
   const std::string& fileName = fields[1];
   const std::string& dbName = fields[2];
   const std::string& auText = fields[3];
   const std::string& version = fields[4];
-
-  if (type != "TADV" && type != "TILE" && type != "WALL") {
-    std::fprintf(stderr, "ERROR: Unknown pdb type <%s>\n", type.c_str());
-    kit::fail(1);
-  }
   if (dbName.size() < 4 || dbName.size() > 32) {
     std::fprintf(stderr, "ERROR: Invalid name <%s>: Must be 4 to 32 in length including the ID\n", dbName.c_str());
     kit::fail(1);
@@ -159,6 +162,7 @@ void buildAdventure(RunState& run, FILE* config) {
       dataLine(run, line);
   }
   finishOpenDatabase(run);
+  if (run.options.makeHistogram && run.graphics.havePalette) writeHistogram(run, run.graphics.activePalette);
   std::printf("%s", kSeparatorLine);
   std::printf("Done.\n");
 }

@@ -2,8 +2,10 @@
 
 namespace kiln {
 
-// Counters that run on across the WA and MP lines of one build.
+// What the WA and MP lines of one build share.
 struct WorldState {
+  // The numbers of walls and maps run on across lines: a second WA (MP) line
+  // continues where the first stopped.
   int wallSequence = 0;
   int mapSequence = 0;
 };
