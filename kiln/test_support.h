@@ -69,7 +69,8 @@ struct TempDir {
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
   }
-  std::string path(const std::string& name) const { return (root / name).generic_string(); }
+  // The name is appended as it stands: a "\" in it stays what it is.
+  std::string path(const std::string& name) const { return root.generic_string() + "/" + name; }
   // Writes a file below the folder (creating subfolders) and returns its path.
   std::string write(const std::string& name, const std::string& text) const {
     return write(name, Bytes(text.begin(), text.end()));
@@ -78,13 +79,20 @@ struct TempDir {
     auto p = root / name;
     std::filesystem::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return p.generic_string();
+    return path(name);
   }
 };
 
 inline Bytes readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A file that the kit writes in text mode (palette listing, histogram), read
+// the same way: Windows line ends come back as "\n".
+inline std::string readTextFile(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
