@@ -112,7 +112,7 @@ void databaseLine(RunState& run, const std::string& line) {
   std::printf("%s", kSeparatorLine);
   std::printf("Creating %s.pdb: \"%s\" <%s> <%s> %s v%d.%d\n", fileName.c_str(), dbName.c_str(), kCreator,
               type.c_str(), auText.c_str(), major, minor);
-  run.openDatabase = createPDB(dbName, run.buildDirectory + run.separator() + fileName, fourCharCode(type),
+  run.openDatabase = createPDB(dbName, listedFilePath(run, fileName), fourCharCode(type),
                                fourCharCode(kCreator), uint16_t(major * 256 + minor));
   addPDBEntry(*run.openDatabase, "AU", reinterpret_cast<const uint8_t*>(auText.c_str()), auText.size() + 1);
 }

@@ -69,9 +69,7 @@ std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& 
   }
   list.lastNumber = number;
   ++list.entries;
-  // Unlike a configuration line's input path, a listed file always takes the
-  // separator, even after a build directory that ends in "\".
-  return run.buildDirectory + run.separator() + name;
+  return listedFilePath(run, name);
 }
 
 int compileBitmapList(RunState& run, const std::string& listPath, const char* code, Database& db, int depth,

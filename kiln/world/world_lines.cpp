@@ -53,10 +53,6 @@ int atoiRule(const char* text) {
   return int(int32_t(uint32_t(uint64_t(value))));
 }
 
-std::string listedFilePath(const RunState& run, const std::string& name) {
-  return run.buildDirectory + run.separator() + name;
-}
-
 bool nextListEntry(const RunState& run, ListReader& list, long long& number, std::string& name) {
   std::string line;
   while (readLine(list.file, line)) {

@@ -24,10 +24,6 @@ bool scanNumber(const char*& p, long long& value);
 // 0 when there is no number. Keeps the low 32 bits.
 int atoiRule(const char* text);
 
-// The path of a file named in a walls or maps list: the build directory, the
-// separator, then the name. Unlike a configuration line's input path, the
-// separator is added even when the build directory already ends in "\".
-std::string listedFilePath(const RunState& run, const std::string& name);
 
 // A walls or maps list being read.
 struct ListReader {
