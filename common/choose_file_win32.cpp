@@ -32,7 +32,8 @@ int chooseOpenFile(const char* defaultExtension, std::string* folder, const char
   ofn.nMaxFile = DWORD(file.size());
   ofn.lpstrFileTitle = fileTitle.data();
   ofn.nMaxFileTitle = DWORD(fileTitle.size());
-  ofn.lpstrInitialDir = folder ? initialFolder.c_str() : nullptr;
+  // An empty folder (none stored yet) leaves the choice to the system.
+  ofn.lpstrInitialDir = initialFolder.empty() ? nullptr : initialFolder.c_str();
   ofn.lpstrTitle = title;
   ofn.lpstrDefExt = defaultExtension;
   ofn.Flags = OFN_EXPLORER;

@@ -50,6 +50,12 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   path = finalPath;
   tmpPath = finalPath + ".tmp";
   committed = false;
+  // Windows reports a folder in the way as "Permission denied"; say what it is.
+  struct stat st;
+  if (stat(tmpPath.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR) {
+    errno = EISDIR;
+    return false;
+  }
   file = std::fopen(tmpPath.c_str(), mode);
   return file != nullptr;
 }

@@ -17,8 +17,7 @@ struct InFolder {
   InFolder() { std::filesystem::current_path(dir.root); }
   ~InFolder() { std::filesystem::current_path(previous); }
   std::string read(const std::string& name) const {
-    testing::Bytes b = testing::readFile(dir.path(name));
-    return std::string(b.begin(), b.end());
+    return testing::readTextFile(dir.path(name));
   }
 };
 

@@ -288,8 +288,7 @@ TEST(Palette, ListsOnlyTheFirstPaletteInFileOrder) {
     expected += std::to_string(i) + ") (" + std::to_string(c.b) + ", " + std::to_string(c.g) + ", " +
                 std::to_string(c.r) + ", 0)\n";
   }
-  Bytes listing = testing::readFile(listingPath);
-  EXPECT_EQ(std::string(listing.begin(), listing.end()), expected);
+  EXPECT_EQ(testing::readTextFile(listingPath), expected);
 }
 
 TEST(Palette, HeaderVariantsAreReadFromTheirOwnColourTable) {

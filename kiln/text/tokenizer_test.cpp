@@ -237,6 +237,9 @@ TEST(Tokenizer, TokenOf999FitsAnd1000IsRefused) {
 TEST(Tokenizer, ReadFailureEndsTheBuildInsteadOfLooping) {
   // Reading a folder fails at once (EISDIR); every table compiler reads on
   // until the end of the file, which a failing read never reaches.
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows does not open a folder as a file";
+#endif
   TempDir dir;
   TokenReader reader;
   reader.path = dir.root.string();

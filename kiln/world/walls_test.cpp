@@ -207,6 +207,7 @@ TEST(Walls, WallFilePathAlwaysTakesTheSeparator) {
   WallBuild b;
   b.run.options.forwardSlashes = false;
   b.run.adventuresPath = b.dir.path("adv");
+  std::filesystem::create_directory(b.dir.path("adv"));  // where "\" is a separator too
   b.run.buildDirectory = b.dir.path("Quest\\");
   b.dir.write("Quest\\\\w.txt", "");
   auto o = b.compile("walls.txt", "0 w.txt\n");
