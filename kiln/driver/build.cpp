@@ -7,7 +7,9 @@
 #include "common/exit.h"
 #include "kiln/driver/config.h"
 #include "kiln/driver/dispatch.h"
+#include "kiln/graphics/histogram.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/world/walls.h"
 
 namespace kiln {
 
@@ -42,6 +44,7 @@ void finishOpenDatabase(RunState& run) {
   std::printf("\n  ***Finished pdb: ");
   finishPDB(*run.openDatabase);
   run.openDatabase.reset();
+  finishWallAttributes(run);
 }
 
 bool typeSelected(const Options& o, const std::string& type) {
@@ -159,6 +162,7 @@ void buildAdventure(RunState& run, FILE* config) {
       dataLine(run, line);
   }
   finishOpenDatabase(run);
+  if (run.options.makeHistogram && run.graphics.havePalette) writeHistogram(run, run.graphics.activePalette);
   std::printf("%s", kSeparatorLine);
   std::printf("Done.\n");
 }

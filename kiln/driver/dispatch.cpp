@@ -4,45 +4,69 @@
 #include <cstring>
 
 #include "common/exit.h"
+#include "kiln/graphics/font.h"
+#include "kiln/graphics/palette.h"
 
 #include "kiln/tables/ac_table.h"
 #include "kiln/tables/classes.h"
+#include "kiln/tables/heroes.h"
 #include "kiln/tables/monster_table.h"
 #include "kiln/tables/monsters.h"
+#include "kiln/tables/objects.h"
+#include "kiln/tables/spells.h"
+#include "kiln/tables/texts.h"
+
+#include "kiln/world/maps.h"
+#include "kiln/world/walls.h"
 
 namespace kiln {
 
 namespace {
 
+using LineCompiler = int (*)(RunState&, const std::string&, const char*, Database&);
+
+// The usual call: path, code and the open database.
+template <LineCompiler compile>
+void line(RunState& run, const std::string& path, const char* code) {
+  compile(run, path, code, *run.openDatabase);
+}
+
+void paletteLine(RunState& run, const std::string& path, const char* code) {
+  compilePalette(run, path, code, *run.openDatabase);
+  run.graphics.havePalette = true;
+}
+
+template <int kind>
+void textLine(RunState& run, const std::string& path, const char* code) {
+  compileTexts(run, path, code, *run.openDatabase, kind);
+}
+
 // One row per data-type code (RW, RT and RE are string records, handled by
 // the driver itself). Codes are compared exactly.
 const DispatchEntry kDispatchTable[] = {
     // graphics
-
+    {"PA", paletteLine},
+    {"FN", line<compileFont>},
     // world
-
+    {"WA", line<compileWalls>},
+    {"MP", line<compileMaps>},
     // tables
-
-    {"CL", [](RunState& run, const std::string& path, const char* code) {
-       compileClasses(run, path, code, *run.openDatabase);
-     }},
-    {"MO", [](RunState& run, const std::string& path, const char* code) {
-       compileMonsters(run, path, code, *run.openDatabase);
-     }},
-    {"MT", [](RunState& run, const std::string& path, const char* code) {
-       compileMonsterTable(run, path, code, *run.openDatabase);
-     }},
-    {"AC", [](RunState& run, const std::string& path, const char* code) {
-       compileAcTable(run, path, code, *run.openDatabase);
-     }},
-    {nullptr, nullptr},
+    {"TX", textLine<kTextKindTX>},
+    {"TG", textLine<kTextKindTG>},
+    {"OB", line<compileObjects>},
+    {"HE", line<compileHeroes>},
+    {"SP", line<compileSpells>},
+    {"CL", line<compileClasses>},
+    {"MO", line<compileMonsters>},
+    {"MT", line<compileMonsterTable>},
+    {"AC", line<compileAcTable>},
 };
 
 }  // namespace
 
 Compiler findCompiler(const std::string& code) {
   for (const DispatchEntry& e : kDispatchTable)
-    if (e.code && code == e.code) return e.compile;
+    if (code == e.code) return e.compile;
   return nullptr;
 }
 

@@ -3,6 +3,7 @@
 // share: an input table that is closed on every way out, and atoi's rules for
 // a column.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -32,5 +33,12 @@ void openTable(TableInput& in, const std::string& path, const std::string& openM
 // beyond the int range wrap around (modulo 2^32) instead of being undefined,
 // so the low bits a field keeps are always well defined.
 int columnNumber(const std::string& token);
+
+// Copies at most width characters of text into a name field of width bytes;
+// the rest of the field keeps its zero bytes, and a name that fills the field
+// has no terminator.
+inline void copyName(uint8_t* field, size_t width, const std::string& text) {
+  for (size_t i = 0; i < width && i < text.size(); ++i) field[i] = uint8_t(text[i]);
+}
 
 }  // namespace kiln

@@ -1,0 +1,97 @@
+#include "kiln/graphics/font.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "common/exit.h"
+#include "common/files.h"
+#include "kiln/pdb/bytes.h"
+
+namespace kiln {
+
+namespace {
+constexpr size_t kMaxGlyphWords = 1024;  // what the device reserves for a font
+constexpr uint32_t kFirstPlane = 0x80000000u;
+constexpr uint32_t kSecondPlane = 0xC0000000u;
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// One line without its line feed; false at the end of the file. A line of
+// any length is one line.
+bool readLine(FILE* file, std::string& line) {
+  line.clear();
+  int c;
+  while ((c = std::getc(file)) != EOF) {
+    if (c == '\n') return true;
+    line += char(c);
+  }
+  return !line.empty();
+}
+
+// Six pixels, column 0 in bit 5; blank, "-" and carriage return are unset,
+// and a short row is blank to its end.
+uint32_t rowBits(const std::string& line) {
+  uint32_t bits = 0;
+  for (size_t c = 0; c < 6 && c < line.size(); ++c) {
+    char ch = line[c];
+    if (ch != ' ' && ch != '-' && ch != '\r') bits |= 1u << (5 - c);
+  }
+  return bits;
+}
+}  // namespace
+
+int compileFont(RunState& run, const std::string& path, const char* code, Database& db) {
+  (void)run;
+  std::unique_ptr<FILE, FileCloser> file(kit::openInputFile(path));
+  if (!file) {
+    std::perror(("ERROR: Can not open " + path).c_str());
+    kit::fail(1);
+  }
+
+  std::vector<uint8_t> words;
+  int lineNumber = 0;
+  uint32_t accumulator = 0;
+  bool mark = false;  // the last separator was "@"
+  std::string line;
+  while (readLine(file.get(), line)) {
+    ++lineNumber;
+    if (lineNumber % 6 != 0) {
+      accumulator |= rowBits(line) << ((5 - lineNumber % 6) * 6);
+      continue;
+    }
+    unsigned char first = line.empty() ? '\n' : (unsigned char)line[0];
+    if (first != ' ' && first != '\n' && first != '\r' && first != '@') {
+      std::fprintf(stderr, "Line %d: Expected blank or @, but found '%c'(%d)\n", lineNumber, first, first);
+      kit::fail(1);
+    }
+    bool previous = mark;
+    mark = first == '@';
+    if (previous && mark) {
+      std::fprintf(stderr, "Line %d: only two bit planes supported\n", lineNumber);
+      kit::fail(1);
+    }
+    if (mark) accumulator |= kFirstPlane;
+    if (previous) accumulator |= kSecondPlane;
+    if (words.size() / 4 >= kMaxGlyphWords) {
+      std::fprintf(stderr, "ERROR: %s holds more than %zu glyph words (line %d)\n", path.c_str(), kMaxGlyphWords,
+                   lineNumber);
+      kit::fail(1);
+    }
+    appendBE32(words, accumulator);
+    accumulator = 0;
+  }
+  // A first plane whose second plane never comes would make the device read
+  // the word after the font as that plane.
+  if (mark) {
+    std::fprintf(stderr, "ERROR: %s: line %d announces a second bit plane that does not follow\n", path.c_str(),
+                 lineNumber - lineNumber % 6);
+    kit::fail(1);
+  }
+  addPDBEntry(db, code, words);
+  return 0;
+}
+
+}  // namespace kiln

@@ -1,0 +1,158 @@
+#include "kiln/tables/heroes.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "common/exit.h"
+#include "kiln/pdb/bytes.h"
+#include "kiln/tables/table_input.h"
+#include "kiln/text/tokenizer.h"
+
+namespace kiln {
+
+namespace {
+
+// Entry offsets.
+enum : size_t {
+  kCol17 = 0, kName = 4, kCol13 = 14, kCol15 = 16, kCol14 = 18, kCol16 = 20, kCol5 = 22, kCol5Again = 24,
+  kCol6 = 26, kCol6Again = 28, kCol8 = 30, kCol9 = 32, kCol7 = 34, kCol10 = 35, kCharacterClass = 36,
+  kItemCount = 37, kItems = 38, kPronoun = 103, kCol2 = 104, kSlot = 105, kInn = 106, kIndex = 107,
+};
+
+constexpr size_t kNameWidth = 10;
+constexpr size_t kItemSlotSize = 6;
+constexpr uint8_t kElemental = 32, kEndOfList = 33;
+constexpr uint8_t kNone = 0xFF;
+
+bool pronounCode(const std::string& word, uint8_t& code) {
+  const char* const words[] = {"him", "her", "it"};
+  for (uint8_t i = 0; i < 3; ++i)
+    if (word == words[i]) {
+      code = i;
+      return true;
+    }
+  return false;
+}
+
+bool classCode(const std::string& word, uint8_t& code) {
+  for (int i = 0; i < 32; ++i)
+    if (word == "class" + std::to_string(i)) {
+      code = uint8_t(i);
+      return true;
+    }
+  if (word == "elemental") code = kElemental;
+  else if (word == "endoflist") code = kEndOfList;
+  else return false;
+  return true;
+}
+
+}  // namespace
+
+int compileHeroes(RunState&, const std::string& path, const char* code, Database& db) {
+  TableInput in;
+  openTable(in, path, "ERROR: Could not open heroes.txt file");
+  TokenReader& reader = in.reader;
+
+  std::vector<uint8_t> record;
+  int counter = 0;
+  int slots = 0;
+  bool elementalSeen = false;
+  while (!reader.atEnd()) {
+    int count = readTokens(reader);
+    if (count == 0 && reader.atEnd()) break;
+    auto col = [&](size_t i) -> const std::string& { return reader.token(i); };
+    if (size_t(counter) >= kMaxHeroes) {
+      std::fprintf(stderr, "ERROR: %s line %d: a character list holds at most %zu entries, endoflist included\n",
+                   path.c_str(), reader.line, kMaxHeroes);
+      kit::fail(1);
+    }
+
+    // A complete line whose last token is unquoted counts its item columns
+    // plus 18; the warning shows both as the author counts them.
+    int32_t items = columnNumber(col(18));
+    int64_t expected = int64_t(items) + 18;
+    if (count < expected) {
+      dumpTokens(reader, stderr);
+      std::fprintf(stderr, "Found %d tokens, expected %lld on line %s\n", count + 1, (long long)(expected + 1),
+                   col(0).c_str());
+    }
+
+    record.resize(record.size() + kHeroEntrySize, 0);
+    uint8_t* entry = record.data() + record.size() - kHeroEntrySize;
+    auto byte = [&](size_t column) { return uint8_t(columnNumber(col(column))); };
+    auto word = [&](size_t at, size_t column) { setBE16(entry + at, uint32_t(columnNumber(col(column)))); };
+
+    const std::string& name = col(1);
+    if (name.size() >= kNameWidth) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+    copyName(entry + kName, kNameWidth, name);
+    entry[kIndex] = uint8_t(counter);
+
+    entry[kCol2] = byte(2);
+    uint8_t pronoun = 0;
+    if (!pronounCode(col(3), pronoun))
+      std::fprintf(stderr, "Error: Invalid pronoun for character %d = %s.\n", counter, col(3).c_str());
+    entry[kPronoun] = pronoun;
+
+    uint8_t characterClass = 0;
+    if (!classCode(col(4), characterClass)) std::fprintf(stderr, "ERROR: Invalid class <%s>\n", col(4).c_str());
+    entry[kCharacterClass] = characterClass;
+    if (characterClass == kElemental) elementalSeen = true;
+    if (elementalSeen && characterClass != kElemental && characterClass != kEndOfList) {
+      std::fprintf(stderr, "Character %d appeared after your elementals in the list. \n", counter);
+      kit::fail(1);
+    }
+
+    word(kCol5, 5);
+    word(kCol5Again, 5);
+    word(kCol6, 6);
+    word(kCol6Again, 6);
+    entry[kCol7] = byte(7);
+    word(kCol8, 8);
+    word(kCol9, 9);
+    entry[kCol10] = byte(10);
+
+    uint8_t slot = kNone;
+    if (!col(11).empty() && col(11)[0] == '1') slot = uint8_t(slots++);
+    uint8_t inn = !col(12).empty() && col(12)[0] == '-' ? kNone : byte(12);
+    entry[kSlot] = slot;
+    entry[kInn] = inn;
+    if (slot != kNone && inn != kNone) {
+      std::fprintf(stderr, "Character %d has slot value and inn value\n", counter);
+      kit::fail(1);
+    }
+
+    word(kCol13, 13);
+    word(kCol14, 14);
+    word(kCol15, 15);
+    word(kCol16, 16);
+    setBE32(entry + kCol17, uint32_t(columnNumber(col(17))));
+    // An entry has room for ten items, and a negative count would be read
+    // as up to 255 by the game.
+    if (items < 0 || items > kMaxHeroItems) {
+      std::fprintf(stderr, "ERROR: %s line %d: character %d has an item count of %d; it must be 0 to %d\n",
+                   path.c_str(), reader.line, counter, int(items), kMaxHeroItems);
+      kit::fail(1);
+    }
+    entry[kItemCount] = uint8_t(items);
+    for (int i = 0; i < items; ++i) word(kItems + kItemSlotSize * i, 19 + i);
+    ++counter;
+  }
+
+  if (counter == 0 || record[kHeroEntrySize * (counter - 1) + kCharacterClass] != kEndOfList) {
+    std::fprintf(stderr, "Last character in list must be class endoflist\n");
+    kit::fail(1);
+  }
+  if (slots > 5) {
+    std::fprintf(stderr, "You cannot have more than 5 characters whose slot values are set\n");
+    kit::fail(1);
+  }
+  if (slots == 0) {
+    std::fprintf(stderr, "You need at least one characters with slot set to '1'\n");
+    kit::fail(1);
+  }
+  addPDBEntry(db, code, record);
+  return 0;
+}
+
+}  // namespace kiln
