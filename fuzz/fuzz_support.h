@@ -20,6 +20,7 @@
 #include "common/exit.h"
 #include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/world/walls.h"
 
 namespace kiln::fuzz {
 
@@ -27,64 +28,62 @@ namespace fs = std::filesystem;
 
 // The scratch adventure: an adventures folder with the build directory
 // "Quest" in it, holding the sample adventure and the fixture files that list
-// seeds name, so that list entries find real files.
+// seeds name, so that list entries find real files, and the folder of the
+// text header.
 struct Scratch {
   std::string root;   // adventures folder
   std::string build;  // build directory
-  std::set<std::string> fixtures;  // names in the build directory that stay
-  FILE* report = nullptr;          // the real standard error, for findings
+  std::set<fs::path> fixtures;  // everything below root that stays
+  FILE* report = nullptr;       // the real standard error, for findings
 
   Scratch() {
     report = stderr;
     // Compiler messages go nowhere; libFuzzer and the sanitizers keep
     // writing to file descriptor 2 (libFuzzer took its FILE* before this).
-    std::freopen("/dev/null", "w", stdout);
+    if (!std::freopen("/dev/null", "w", stdout)) std::abort();
     stderr = std::fopen("/dev/null", "w");
 
     std::string tmpl = (fs::temp_directory_path() / "kiln-fuzz-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) {
-      std::perror("kiln-fuzz: no scratch folder");
+      std::fprintf(report, "kiln-fuzz: no scratch folder in %s\n", tmpl.c_str());
       std::abort();
     }
     root = tmpl;
     build = root + "/Quest";
-    fs::create_directories(build);
     const std::string source = KIT_SOURCE_DIR;
-    for (const char* dir : {"/examples/Quest", "/fuzz/corpus/bitmap", "/fuzz/corpus/wall_file",
-                            "/fuzz/corpus/map_file"}) {
+    fs::copy(source + "/examples/Quest", build, fs::copy_options::recursive);
+    fs::create_directories(build + "/src/Talmoric2/src");
+    for (const char* dir : {"/fuzz/corpus/bitmap", "/fuzz/corpus/wall_file", "/fuzz/corpus/map_file"}) {
       std::error_code ec;
-      for (const auto& entry : fs::directory_iterator(source + dir, ec)) {
-        if (!entry.is_regular_file()) continue;
+      for (const auto& entry : fs::directory_iterator(source + dir, ec))
         fs::copy_file(entry.path(), build + "/" + entry.path().filename().string(),
                       fs::copy_options::overwrite_existing);
-        fixtures.insert(entry.path().filename().string());
-      }
     }
+    for (const auto& entry : fs::recursive_directory_iterator(root)) fixtures.insert(entry.path());
   }
   ~Scratch() {
     std::error_code ec;
     fs::remove_all(root, ec);
   }
 
-  // Removes what a run wrote (databases, side files) so that the next input
-  // starts from the same folder, and stops on a left-over temporary file: a
-  // failed build must leave none.
+  // Removes what a run wrote (databases, side files, the text header) so
+  // that the next input starts from the same folder, and stops on a
+  // left-over temporary file: a failed build must leave none.
   void sweep() {
-    for (const std::string& dir : {root, build}) {
-      std::error_code ec;
-      std::vector<fs::path> written;
-      for (const auto& entry : fs::directory_iterator(dir, ec)) {
-        std::string name = entry.path().filename().string();
-        if (dir == root && name == "Quest") continue;
-        if (dir == build && fixtures.count(name)) continue;
-        if (entry.path().extension() == ".tmp") {
-          std::fprintf(report, "kiln-fuzz: temporary file left behind: %s\n", entry.path().c_str());
-          std::abort();
-        }
-        written.push_back(entry.path());
+    std::vector<fs::path> written;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+      const fs::path& p = it->path();
+      if (fixtures.count(p)) continue;
+      if (p.extension() == ".tmp") {
+        std::fprintf(report, "kiln-fuzz: temporary file left behind: %s\n", p.c_str());
+        std::abort();
       }
-      for (const fs::path& p : written) fs::remove_all(p, ec);
+      written.push_back(p);
+      it.disable_recursion_pending();
     }
+    for (const fs::path& p : written) fs::remove_all(p, ec);
   }
 };
 
@@ -111,6 +110,7 @@ inline void prepareRun(RunState& run) {
   run.adventuresPath = scratch().root;
   run.buildDirectory = scratch().build;
   run.haveBuildDirectory = true;
+  run.options.writeTextHeader = true;
 }
 
 // A palette as a PA line leaves it (the colour cube, then grays), so that
@@ -140,6 +140,8 @@ void runOnce(Work&& work) {
       run.openDatabase = createPDB("Fuzz.FUZZ", scratch().build + "/fuzz", 0x54414456, 0x546C6D32, 0x0100);
       work(run);
       finishPDB(*run.openDatabase);
+      run.openDatabase.reset();
+      finishWallAttributes(run);
     } catch (const kit::Exit&) {
     }
   }
