@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/program.h"
+#include "tests/adventure.h"
 
 namespace {
 
@@ -15,13 +15,9 @@ using kit::testing::Scratch;
 const char kBanner[] = "Talmoric ][ Resource Compiler. V0.99.1\n";
 const char kRule[] = "\n====================================================\n";
 
-// A scratch adventures folder "adv" with the adventure folder Quest in it.
 // Without -fs the separator is "\", which on this system is part of a file
 // name: the build directory adv\Quest is one folder named that way.
-struct Kit {
-  Scratch s;
-  std::string adv = s.path("adv");
-  Kit() { std::filesystem::create_directories(adv); }
+struct Kit : kit::testing::Adventure {
   std::string questDir(bool fs) const { return adv + (fs ? "/" : "\\") + "Quest"; }
   std::string writeConfig(const std::string& text, bool fs = true) const {
     std::filesystem::create_directories(questDir(fs));
@@ -29,18 +25,9 @@ struct Kit {
     s.write(std::filesystem::relative(path, s.root).string(), text);
     return path;
   }
-  Result kiln(std::vector<std::string> args, std::map<std::string, std::string> env = {},
-              const std::string& input = "") const {
-    env.emplace("AdventuresPath", adv);
-    env.emplace("TMIIDEV", "");
-    env.emplace("SOURCE_DATE_EPOCH", "0");
-    return kit::testing::run("kiln", args, s.root.string(), env, input);
-  }
 };
 
-uint32_t be32(const Bytes& b, size_t at) {
-  return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
-}
+using kit::testing::be32;
 
 Bytes header(const std::string& name, const char* type, uint16_t version, uint16_t count) {
   Bytes h(78, 0);

@@ -3,94 +3,66 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/program.h"
+#include "tests/adventure.h"
 
 namespace {
 
 using kit::testing::Bytes;
-using kit::testing::readBytes;
 using kit::testing::Result;
-using kit::testing::Scratch;
-using kit::testing::sourcePath;
 
-struct Adventure {
-  Scratch s;
-  std::string quest = s.path("adv/Quest");
-  Adventure() {
-    std::filesystem::create_directories(quest);
-    for (const char* name : {"classes.txt", "monsters.txt", "montable.txt", "actable.txt"})
-      std::filesystem::copy_file(sourcePath(std::string("examples/Quest/") + name), quest + "/" + name);
-  }
-  Result kiln(const std::string& config) const {
-    s.write("adv/Quest/pdbs.cfg", config);
-    return kit::testing::run("kiln", {"-fs", quest + "/pdbs.cfg"}, s.root.string(),
-                             {{"AdventuresPath", s.path("adv")}, {"TMIIDEV", ""}, {"SOURCE_DATE_EPOCH", "0"}});
-  }
+// The sample's number tables in a scratch adventure.
+struct Adventure : kit::testing::Adventure {
+  Adventure() { copySample({"classes.txt", "monsters.txt", "montable.txt", "actable.txt"}); }
 };
 
-uint32_t be(const Bytes& b, size_t at, int width) {
-  uint32_t v = 0;
-  for (int i = 0; i < width; ++i) v = v << 8 | b.at(at + i);
-  return v;
-}
-
-// The stored records of a database: code, data, padding.
-std::vector<Bytes> records(const Bytes& pdb) {
-  std::vector<Bytes> out;
-  size_t n = be(pdb, 76, 2);
-  for (size_t i = 0; i < n; ++i) {
-    size_t start = be(pdb, 78 + 8 * i, 4);
-    size_t end = i + 1 < n ? be(pdb, 78 + 8 * (i + 1), 4) : pdb.size();
-    out.emplace_back(pdb.begin() + start, pdb.begin() + end);
-  }
-  return out;
-}
-
-std::string code(const Bytes& record) { return std::string(record.begin(), record.begin() + 2); }
+using kit::testing::be16;
+using kit::testing::be32;
+using kit::testing::pdbRecords;
+using kit::testing::recordCode;
 
 const char kHead[] = "!NAME:Quest\n!TADV:QuestData:Quest.QST1:The Sunken Keep:1.0\n";
 
 TEST(KilnNumberTables, SampleTablesCompileIntoTheirRecords) {
   Adventure a;
-  Result r = a.kiln(std::string(kHead) +
+  Result r = a.build(std::string(kHead) +
                     "CL classes.txt\nAC actable.txt\nMO monsters.txt\nMT montable.txt\nAC actable.txt\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "Talmoric ][ Resource Compiler. V0.99.1\n");
   EXPECT_NE(r.out.find("  - Datatype <MO> from <" + a.quest + "/monsters.txt>\n"), std::string::npos);
 
-  std::vector<Bytes> rec = records(readBytes(a.quest + "/QuestData.pdb"));
+  std::vector<Bytes> rec = pdbRecords(a.path("QuestData.pdb"));
   ASSERT_EQ(rec.size(), 6u);
-  EXPECT_EQ(code(rec[1]), "CL");
+  EXPECT_EQ(recordCode(rec[1]), "CL");
   EXPECT_EQ(rec[1].size(), 804u);
   // level01's first and last class, level25's first.
   EXPECT_EQ(rec[1][2 + 0], 10);
   EXPECT_EQ(rec[1][2 + 31], 6);
   EXPECT_EQ(rec[1][2 + 24 * 32], 70);
 
-  EXPECT_EQ(code(rec[2]), "AC");
+  EXPECT_EQ(recordCode(rec[2]), "AC");
   EXPECT_EQ(rec[2].size(), 2u + 2 + 13 * 32);  // 420, a multiple of 4
   EXPECT_EQ(rec[2][2], 13);
   EXPECT_EQ(rec[2][3], 0);
   EXPECT_EQ(rec[2][4 + 2], 2);  // ac10, class2
 
-  EXPECT_EQ(code(rec[3]), "MO");
+  EXPECT_EQ(recordCode(rec[3]), "MO");
   EXPECT_EQ(rec[3][2], 11);
   EXPECT_EQ(rec[3].size(), 2u + 2 + 11 * 56);
   const Bytes& mo = rec[3];
   EXPECT_EQ(std::string(mo.begin() + 4, mo.begin() + 14), std::string("Giant Rat\0", 10));
   size_t keeper = 4 + 10 * 56;
   EXPECT_EQ(std::string(mo.begin() + keeper, mo.begin() + keeper + 19), std::string("Keeper of the Deep\0", 19));
-  EXPECT_EQ(be(mo, keeper + 30, 2), 1500u);               // c12
-  EXPECT_EQ(be(mo, keeper + 36, 4), 0x8000039Cu);         // flags
+  EXPECT_EQ(be16(mo, keeper + 30), 1500u);               // c12
+  EXPECT_EQ(be32(mo, keeper + 36), 0x8000039Cu);         // flags
   EXPECT_EQ(Bytes(mo.begin() + keeper + 42, mo.begin() + keeper + 47), (Bytes{16, 20, 22, 0, 3}));
-  EXPECT_EQ(be(mo, keeper + 52, 2), 2500u);
+  EXPECT_EQ(be16(mo, keeper + 52), 2500u);
 
-  EXPECT_EQ(code(rec[4]), "MT");
+  EXPECT_EQ(recordCode(rec[4]), "MT");
   EXPECT_EQ(rec[4].size(), 2u + 2 + 10 * 4);
   EXPECT_EQ(Bytes(rec[4].begin() + 2, rec[4].begin() + 8), (Bytes{10, 0, 0, 0, 0, 40}));
 
   // The second AC line repeats the first's rows ahead of its own.
-  EXPECT_EQ(code(rec[5]), "AC");
+  EXPECT_EQ(recordCode(rec[5]), "AC");
   EXPECT_EQ(rec[5][2], 26);
   EXPECT_EQ(Bytes(rec[5].begin() + 4, rec[5].begin() + 4 + 13 * 32), Bytes(rec[2].begin() + 4, rec[2].end()));
   EXPECT_EQ(Bytes(rec[5].begin() + 4 + 13 * 32, rec[5].begin() + 4 + 26 * 32), Bytes(rec[2].begin() + 4, rec[2].end()));
@@ -98,8 +70,8 @@ TEST(KilnNumberTables, SampleTablesCompileIntoTheirRecords) {
 
 TEST(KilnNumberTables, BadMonsterListLeavesNoDatabase) {
   Adventure a;
-  a.s.write("adv/Quest/badmonsters.txt", "m00 Rat 1 2 3 4 5 - - - - 1 2 3 4 5 6 2 1 2 3 4 5 6 7 0001\n");
-  Result r = a.kiln(std::string(kHead) + "MT montable.txt\n!TADV:More:Quest.QST2:More:1.0\nCL classes.txt\n"
+  a.write("badmonsters.txt", "m00 Rat 1 2 3 4 5 - - - - 1 2 3 4 5 6 2 1 2 3 4 5 6 7 0001\n");
+  Result r = a.build(std::string(kHead) + "MT montable.txt\n!TADV:More:Quest.QST2:More:1.0\nCL classes.txt\n"
                                          "MO badmonsters.txt\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Error: Monster min_group greater than max_group value\n"), std::string::npos);
@@ -111,10 +83,10 @@ TEST(KilnNumberTables, BadMonsterListLeavesNoDatabase) {
 
 TEST(KilnNumberTables, OpenFailuresAndTheirStatus) {
   Adventure a;
-  Result cl = a.kiln(std::string(kHead) + "CL nothere.txt\n");
+  Result cl = a.build(std::string(kHead) + "CL nothere.txt\n");
   EXPECT_EQ(cl.status, 1);
   EXPECT_NE(cl.err.find("ERROR: Could not open classes.txt file: No such file or directory\n"), std::string::npos);
-  Result ac = a.kiln(std::string(kHead) + "AC nothere.txt\n");
+  Result ac = a.build(std::string(kHead) + "AC nothere.txt\n");
   EXPECT_EQ(ac.status, 1);
   EXPECT_NE(ac.err.find("ERROR: Could not open " + a.quest + "/nothere.txt file: No such file or directory\n"),
             std::string::npos);

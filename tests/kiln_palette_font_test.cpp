@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/program.h"
+#include "tests/adventure.h"
 
 namespace {
 
@@ -11,45 +11,16 @@ using kit::testing::Bytes;
 using kit::testing::readBytes;
 using kit::testing::readText;
 using kit::testing::Result;
-using kit::testing::Scratch;
 
-struct Kit {
-  Scratch s;
-  std::string adv = s.path("adv");
-  std::string quest = adv + "/Quest";
-  Kit() {
-    std::filesystem::create_directories(quest);
-    for (const char* name : {"palette.bmp", "font.txt"})
-      std::filesystem::copy_file(kit::testing::sourcePath(std::string("examples/Quest/") + name),
-                                 quest + "/" + name);
-  }
-  Result kiln(std::vector<std::string> args) const {
-    return kit::testing::run("kiln", args, s.root.string(),
-                             {{"AdventuresPath", adv}, {"TMIIDEV", ""}, {"SOURCE_DATE_EPOCH", "0"}});
-  }
-  // The stored records of a database: code, data, padding.
-  std::vector<Bytes> records(const std::string& name) const {
-    Bytes b = readBytes(quest + "/" + name);
-    std::vector<Bytes> out;
-    if (b.size() < 78) return out;
-    size_t n = size_t(b[76]) << 8 | b[77];
-    auto offset = [&](size_t i) {
-      size_t at = 78 + 8 * i;
-      return size_t(b[at]) << 24 | size_t(b[at + 1]) << 16 | size_t(b[at + 2]) << 8 | b[at + 3];
-    };
-    for (size_t i = 0; i < n; ++i) {
-      size_t end = i + 1 < n ? offset(i + 1) : b.size();
-      out.emplace_back(b.begin() + offset(i), b.begin() + end);
-    }
-    return out;
-  }
+struct Kit : kit::testing::Adventure {
+  Kit() { copySample({"palette.bmp", "font.txt"}); }
+  std::vector<Bytes> records(const std::string& name) const { return kit::testing::pdbRecords(path(name)); }
 };
 
 TEST(KilnPaletteFont, RecordsAndTheListingOfTheFirstPalette) {
   Kit k;
-  k.s.write("adv/Quest/pdbs.cfg",
-            "!NAME:Quest\n!TADV:q:Quest.QST1:x:1.0\nPA palette.bmp\nFN font.txt\nPA palette.bmp\n");
-  Result r = k.kiln({"-fs", "-palette", k.quest + "/pdbs.cfg"});
+  Result r = k.build("!NAME:Quest\n!TADV:q:Quest.QST1:x:1.0\nPA palette.bmp\nFN font.txt\nPA palette.bmp\n",
+                     {"-palette"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("  - Datatype <PA> from <" + k.quest + "/palette.bmp>\n"), std::string::npos) << r.out;
   std::vector<Bytes> rec = k.records("q.pdb");
@@ -72,9 +43,8 @@ TEST(KilnPaletteFont, RecordsAndTheListingOfTheFirstPalette) {
 
 TEST(KilnPaletteFont, BadPaletteStopsTheBuildLeavingNoDatabase) {
   Kit k;
-  k.s.write("adv/Quest/four.bmp", Bytes{'B', 'M', 6, 0, 0, 0});
-  k.s.write("adv/Quest/pdbs.cfg", "!NAME:Quest\n!TADV:q:Quest.QST1:x:1.0\nPA four.bmp\n");
-  Result r = k.kiln({"-fs", k.quest + "/pdbs.cfg"});
+  k.write("four.bmp", Bytes{'B', 'M', 6, 0, 0, 0});
+  Result r = k.build("!NAME:Quest\n!TADV:q:Quest.QST1:x:1.0\nPA four.bmp\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("ERROR: .bmp file too short for its information header\n"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(k.quest + "/q.pdb"));

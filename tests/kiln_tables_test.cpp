@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/program.h"
+#include "tests/adventure.h"
 
 namespace {
 
@@ -10,7 +10,7 @@ using kit::testing::Bytes;
 using kit::testing::readBytes;
 using kit::testing::readText;
 using kit::testing::Result;
-using kit::testing::Scratch;
+using kit::testing::pdbRecords;
 
 const char kConfig[] =
     "!NAME:Quest\n"
@@ -22,40 +22,16 @@ const char kConfig[] =
     "SP spells.txt\n";
 
 // An adventures folder holding a copy of the sample's tables.
-struct Adventure {
-  Scratch s;
-  std::string quest = s.path("adv/Quest");
+struct Adventure : kit::testing::Adventure {
   Adventure() {
     std::filesystem::create_directories(quest + "/src/Talmoric2/src");
-    for (const char* table : {"gtexts.txt", "texts.txt", "objects.txt", "heroes.txt", "spells.txt"})
-      std::filesystem::copy_file(kit::testing::sourcePath(std::string("examples/Quest/") + table),
-                                 quest + "/" + table);
-    s.write("adv/Quest/pdbs.cfg", kConfig);
+    copySample({"gtexts.txt", "texts.txt", "objects.txt", "heroes.txt", "spells.txt"});
+    write("pdbs.cfg", kConfig);
   }
-  Result kiln() const {
-    return kit::testing::run("kiln", {"-fs", "-text", quest + "/pdbs.cfg"}, s.root.string(),
-                             {{"AdventuresPath", s.path("adv")}, {"TMIIDEV", ""}, {"SOURCE_DATE_EPOCH", "0"}});
-  }
-  std::string pdb() const { return quest + "/QuestData.pdb"; }
-  std::string header() const { return quest + "/src/Talmoric2/src/textpdb.h"; }
+  Result kiln() const { return kit::testing::Adventure::kiln({"-fs", "-text", path("pdbs.cfg")}); }
+  std::string pdb() const { return path("QuestData.pdb"); }
+  std::string header() const { return path("src/Talmoric2/src/textpdb.h"); }
 };
-
-uint32_t be32(const Bytes& b, size_t at) {
-  return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
-}
-
-// The stored records of a database: code, data and padding.
-std::vector<Bytes> records(const Bytes& file) {
-  std::vector<Bytes> out;
-  if (file.size() < 78) return out;
-  size_t n = size_t(file[76]) << 8 | file[77];
-  for (size_t i = 0; i < n; ++i) {
-    size_t start = be32(file, 78 + 8 * i);
-    size_t end = i + 1 < n ? be32(file, 78 + 8 * (i + 1)) : file.size();
-    out.emplace_back(file.begin() + start, file.begin() + end);
-  }
-  return out;
-}
 
 TEST(KilnTables, SampleTablesCompile) {
   Adventure a;
@@ -64,7 +40,7 @@ TEST(KilnTables, SampleTablesCompile) {
   EXPECT_EQ(r.err, "Talmoric ][ Resource Compiler. V0.99.1\n");
   EXPECT_NE(r.out.find("  - Datatype <SP> from <" + a.quest + "/spells.txt>\n"), std::string::npos);
 
-  auto recs = records(readBytes(a.pdb()));
+  auto recs = pdbRecords(a.pdb());
   ASSERT_EQ(recs.size(), 6u);
   const char* codes[] = {"AU", "TG", "TX", "OB", "HE", "SP"};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(std::string(recs[i].begin(), recs[i].begin() + 2), codes[i]);
@@ -85,14 +61,14 @@ TEST(KilnTables, FaultInATableLeavesTheEarlierOutputsWhole) {
   // Without the TG line, whose empty header would replace the TX one.
   std::string config = kConfig;
   config.erase(config.find("TG gtexts.txt\n"), 14);
-  a.s.write("adv/Quest/pdbs.cfg", config);
+  a.write("pdbs.cfg", config);
   ASSERT_EQ(a.kiln().status, 0);
   Bytes pdb = readBytes(a.pdb());
   std::string header = readText(a.header());
 
   // A broken text table: the header and the database stay as they were.
   std::string texts = readText(a.quest + "/texts.txt");
-  a.s.write("adv/Quest/texts.txt", texts + "20 TXT_SKIPPED \"gap\"\n");
+  a.write("texts.txt", texts + "20 TXT_SKIPPED \"gap\"\n");
   Result r = a.kiln();
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("ERROR: Text Num 18 out of order; currNum = 19\n"), std::string::npos) << r.err;
@@ -101,8 +77,8 @@ TEST(KilnTables, FaultInATableLeavesTheEarlierOutputsWhole) {
   EXPECT_EQ(readBytes(a.pdb()), pdb);
 
   // A broken spell list, after the header was rewritten whole.
-  a.s.write("adv/Quest/texts.txt", texts);
-  a.s.write("adv/Quest/spells.txt", "S0 Zap attack 1 0 0 0 0 0 zaps combat - \n");
+  a.write("texts.txt", texts);
+  a.write("spells.txt", "S0 Zap attack 1 0 0 0 0 0 zaps combat - \n");
   r = a.kiln();
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("0 Invalid verb type <zaps>\n"), std::string::npos) << r.err;

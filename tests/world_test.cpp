@@ -2,50 +2,21 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/program.h"
+#include "tests/adventure.h"
 
 namespace {
 
 using kit::testing::Bytes;
 using kit::testing::readBytes;
 using kit::testing::Result;
-using kit::testing::Scratch;
 
 // The sample adventure's walls and maps copied into a scratch adventures
 // folder, with a configuration of our own beside them.
-struct Sample {
-  Scratch s;
-  std::string adv = s.path("adv");
-  std::string quest = adv + "/Quest";
-  Sample() {
-    std::filesystem::create_directories(quest);
-    for (const char* part : {"walls.txt", "walls", "maps.txt", "maps"})
-      std::filesystem::copy(kit::testing::sourcePath(std::string("examples/Quest/") + part),
-                            quest + "/" + part, std::filesystem::copy_options::recursive);
-  }
-  Result kiln(const std::string& config) const {
-    s.write("adv/Quest/pdbs.cfg", config);
-    return kit::testing::run("kiln", {"-fs", quest + "/pdbs.cfg"}, s.root.string(),
-                             {{"AdventuresPath", adv}, {"TMIIDEV", ""}, {"SOURCE_DATE_EPOCH", "0"}});
-  }
+struct Sample : kit::testing::Adventure {
+  Sample() { copySample({"walls.txt", "walls", "maps.txt", "maps"}); }
 };
 
-// The records of a database file: the bytes from each record's offset to the next.
-std::vector<Bytes> records(const std::string& path) {
-  Bytes b = readBytes(path);
-  std::vector<Bytes> out;
-  if (b.size() < 78) return out;
-  size_t n = size_t(b[76]) << 8 | b[77];
-  auto offset = [&](size_t i) {
-    size_t at = 78 + 8 * i;
-    return size_t(b[at]) << 24 | size_t(b[at + 1]) << 16 | size_t(b[at + 2]) << 8 | b[at + 3];
-  };
-  for (size_t i = 0; i < n; ++i) {
-    size_t end = i + 1 < n ? offset(i + 1) : b.size();
-    out.emplace_back(b.begin() + offset(i), b.begin() + end);
-  }
-  return out;
-}
+std::vector<Bytes> records(const std::string& path) { return kit::testing::pdbRecords(path); }
 
 Bytes entry(uint8_t flags, uint8_t flags2, char letter, uint16_t attr10, const std::string& name) {
   Bytes e(69, 0);
@@ -56,7 +27,7 @@ Bytes entry(uint8_t flags, uint8_t flags2, char letter, uint16_t attr10, const s
 
 TEST(KilnWorld, SampleWallsAndMaps) {
   Sample k;
-  Result r = k.kiln(
+  Result r = k.build(
       "!NAME:Quest\n"
       "!WALL:walls:Quest Walls:Walls:1.0\n"
       "WA walls.txt\n"
@@ -104,9 +75,9 @@ TEST(KilnWorld, SampleWallsAndMaps) {
 
 TEST(KilnWorld, NumbersRunOnAcrossDatabasesAndTheSideFileKeepsUp) {
   Sample k;
-  k.s.write("adv/Quest/more.txt", "3 walls\\stone.txt\n");
-  k.s.write("adv/Quest/more-maps.txt", "3 maps\\tower.map\n");
-  Result r = k.kiln(
+  k.write("more.txt", "3 walls\\stone.txt\n");
+  k.write("more-maps.txt", "3 maps\\tower.map\n");
+  Result r = k.build(
       "!NAME:Quest\n"
       "!WALL:walls:Quest Walls:Walls:1.0\n"
       "WA walls.txt\n"
@@ -125,8 +96,8 @@ TEST(KilnWorld, NumbersRunOnAcrossDatabasesAndTheSideFileKeepsUp) {
 TEST(KilnWorld, AFailingWallLineLeavesTheSideFileAsItWas) {
   Sample k;
   k.s.write("adv/wallattr.bin", "from the last good build");
-  k.s.write("adv/Quest/bad.txt", "3 walls\\stone.txt\n5 walls\\door.txt\n");
-  Result r = k.kiln(
+  k.write("bad.txt", "3 walls\\stone.txt\n5 walls\\door.txt\n");
+  Result r = k.build(
       "!NAME:Quest\n"
       "!WALL:walls:Quest Walls:Walls:1.0\n"
       "WA walls.txt\n"
@@ -143,8 +114,8 @@ TEST(KilnWorld, ABadMapStopsTheBuild) {
   Sample k;
   Bytes map = readBytes(k.quest + "/maps/keep.map");
   map.resize(50);  // inside the specials
-  k.s.write("adv/Quest/maps/keep.map", map);
-  Result r = k.kiln("!NAME:Quest\n!TADV:maps:QuestMaps.QST1:Maps:1.0\nMP maps.txt\n");
+  k.write("maps/keep.map", map);
+  Result r = k.build("!NAME:Quest\n!TADV:maps:QuestMaps.QST1:Maps:1.0\nMP maps.txt\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.substr(r.err.find("ERROR")),
             "ERROR: error reading specials from map file " + k.quest + "/maps/keep.map.\n");

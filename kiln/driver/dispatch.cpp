@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/exit.h"
+#include "kiln/graphics/bitmap_list.h"
 #include "kiln/graphics/font.h"
 #include "kiln/graphics/palette.h"
 
@@ -36,6 +37,15 @@ void paletteLine(RunState& run, const std::string& path, const char* code) {
   run.graphics.havePalette = true;
 }
 
+// A brush or tile line: the run's one bit depth first, then the list, with
+// the palette once a PA line has made one.
+template <int depth>
+void bitmapLine(RunState& run, const std::string& path, const char* code) {
+  applyDepthRule(run, depth);
+  compileBitmapList(run, path, code, *run.openDatabase, depth,
+                    run.graphics.havePalette ? &run.graphics.activePalette : nullptr);
+}
+
 template <int kind>
 void textLine(RunState& run, const std::string& path, const char* code) {
   compileTexts(run, path, code, *run.openDatabase, kind);
@@ -45,6 +55,12 @@ void textLine(RunState& run, const std::string& path, const char* code) {
 // the driver itself). Codes are compared exactly.
 const DispatchEntry kDispatchTable[] = {
     // graphics
+    {"B2", bitmapLine<2>},
+    {"B4", bitmapLine<4>},
+    {"B8", bitmapLine<8>},
+    {"T2", bitmapLine<2>},
+    {"T4", bitmapLine<4>},
+    {"T8", bitmapLine<8>},
     {"PA", paletteLine},
     {"FN", line<compileFont>},
     // world

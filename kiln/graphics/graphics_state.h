@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace kiln {
 
@@ -23,6 +24,7 @@ struct GraphicsState {
   bool havePalette = false;            // currentPalette: a PA line has been compiled
   int graphicsDepth = 0;               // 0 until the first brush or tile line, then 2, 4 or 8
   std::array<uint32_t, 256> colourCounts{};  // per active-palette slot, for the histogram
+  std::string lastWarnedPath;          // the bitmap the colour-match warning last named
 };
 
 }  // namespace kiln
