@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   std::fclose(config);
-  scratch.sweep();
+  scratch.sweep(true);
   return 0;
 }

@@ -7,6 +7,8 @@
 // else (a crash, a sanitizer report, a leak, a left-over .tmp file) is a
 // finding.
 
+#include <dirent.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -33,7 +35,7 @@ namespace fs = std::filesystem;
 struct Scratch {
   std::string root;   // adventures folder
   std::string build;  // build directory
-  std::set<fs::path> fixtures;  // everything below root that stays
+  std::set<ino_t> fixtures;  // everything below root that stays, by inode number
   FILE* report = nullptr;       // the real standard error, for findings
 
   Scratch() {
@@ -59,31 +61,57 @@ struct Scratch {
         fs::copy_file(entry.path(), build + "/" + entry.path().filename().string(),
                       fs::copy_options::overwrite_existing);
     }
-    for (const auto& entry : fs::recursive_directory_iterator(root)) fixtures.insert(entry.path());
+    collect(root, true, [&](const std::string&, ino_t inode, bool) {
+      fixtures.insert(inode);
+      return false;
+    });
   }
   ~Scratch() {
     std::error_code ec;
     fs::remove_all(root, ec);
   }
 
+  // Calls found(path, inode, isFolder) for every entry of dir (and below,
+  // when deep). Plain readdir: no string comparisons that libFuzzer would
+  // take for hints about its input.
+  template <class Found>
+  static void collect(const std::string& dir, bool deep, Found&& found) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (dirent* e = readdir(d)) {
+      if (e->d_name[0] == '.' && (!e->d_name[1] || (e->d_name[1] == '.' && !e->d_name[2]))) continue;
+      std::string path = dir + "/" + e->d_name;
+      bool folder = e->d_type == DT_DIR;
+      if (!found(path, e->d_ino, folder) && deep && folder) collect(path, deep, found);
+    }
+    closedir(d);
+  }
+
   // Removes what a run wrote (databases, side files, the text header) so
   // that the next input starts from the same folder, and stops on a
-  // left-over temporary file: a failed build must leave none.
-  void sweep() {
-    std::vector<fs::path> written;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-      const fs::path& p = it->path();
-      if (fixtures.count(p)) continue;
-      if (p.extension() == ".tmp") {
-        std::fprintf(report, "kiln-fuzz: temporary file left behind: %s\n", p.c_str());
+  // left-over temporary file: a failed build must leave none. A compiler
+  // writes only into the adventures folder, the build directory and the
+  // header's folder; a configuration can name any folder below the
+  // adventures folder as its build directory, so the driver sweeps all.
+  void sweep(bool everywhere = false) {
+    std::vector<std::string> written;
+    auto look = [&](const std::string& path, ino_t inode, bool) {
+      if (fixtures.count(inode)) return false;  // a fixture (a folder is looked into)
+      size_t n = path.size();
+      if (n > 4 && path[n - 4] == '.' && path[n - 3] == 't' && path[n - 2] == 'm' && path[n - 1] == 'p') {
+        std::fprintf(report, "kiln-fuzz: temporary file left behind: %s\n", path.c_str());
         std::abort();
       }
-      written.push_back(p);
-      it.disable_recursion_pending();
+      written.push_back(path);
+      return true;
+    };
+    if (everywhere) {
+      collect(root, true, look);
+    } else {
+      for (const std::string& dir : {root, build, build + "/src/Talmoric2/src"}) collect(dir, false, look);
     }
-    for (const fs::path& p : written) fs::remove_all(p, ec);
+    std::error_code ec;
+    for (const std::string& p : written) fs::remove_all(p, ec);
   }
 };
 
@@ -91,6 +119,16 @@ inline Scratch& scratch() {
   static Scratch s;
   return s;
 }
+
+}  // namespace kiln::fuzz
+
+// Sets up the scratch folder (and quiets the output) before the first input.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  kiln::fuzz::scratch();
+  return 0;
+}
+
+namespace kiln::fuzz {
 
 // Writes the input into the build directory under name; returns its path.
 inline std::string writeInput(const std::string& name, const uint8_t* data, size_t size) {
