@@ -1,4 +1,5 @@
 // kiln's start-up and build driver, run as an author runs it.
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -95,6 +96,61 @@ TEST(KilnBuild, TwoDatabasesByteForByteWithTheirConsoleLines) {
   EXPECT_EQ(readBytes(dir + "\\tiles.pdb"), tiles);
 }
 
+TEST(KilnBuild, TheSevenLineAdventureWithItsPaletteAndTiles) {
+  Kit k;
+  k.copySample({"palette.bmp", "tiles"});
+  k.write("tiles.txt", "0 tiles\\grass.bmp\n1 tiles\\water.bmp\n");
+  std::string cfg = k.writeConfig(
+      "!NAME:Quest\n"
+      "!TADV:questdata:Quest.ABCD:First adventure:1.2\n"
+      "RW Hello 1.0\n"
+      "RE 2.5\n"
+      "PA palette.bmp\n"
+      "!TILE:tiles:Quest tiles:Tile set:1.0\n"
+      "T8 tiles.txt\n");
+  Result r = k.kiln({"-fs", cfg});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, kBanner);
+  std::string dir = k.questDir(true);
+  std::string head = "Processing " + cfg + "\nAdventures Path = " + k.adv + "\nBuilding adventure \"Quest\"\n" +
+                     "Build directory = " + dir + "\n" + kRule +
+                     "Creating questdata.pdb: \"Quest.ABCD\" <Tlm2> <TADV> First adventure v1.2\n"
+                     "  - Datatype <RW> : Hello v1.0\n"
+                     "  - Datatype <RE> : Engine v2.5\n"
+                     "  - Datatype <PA> from <" + dir + "/palette.bmp>\n"
+                     "\n  ***Finished pdb: Wrote 9 records for ";
+  EXPECT_EQ(r.out.substr(0, head.size()), head);
+  std::string tiles = std::string(kRule) + "Creating tiles.pdb: \"Quest tiles\" <Tlm2> <TILE> Tile set v1.0\n"
+                      "  - Datatype <T8> from <" + dir + "/tiles.txt>\n";
+  EXPECT_NE(r.out.find(tiles), std::string::npos) << r.out;
+  std::string tail = "\n  ***Finished pdb: Wrote 3 records for ";
+  ASSERT_NE(r.out.find(tail), std::string::npos);
+  const std::string end = std::string(kRule) + "Done.\n";
+  EXPECT_EQ(r.out.substr(r.out.size() - end.size()), end);
+
+  Bytes quest = readBytes(dir + "/questdata.pdb");
+  Bytes top = header("Quest.ABCD", "TADV", 0x0102, 9);
+  ASSERT_GE(quest.size(), 78u);
+  EXPECT_EQ(Bytes(quest.begin(), quest.begin() + 78), top);
+  auto records = kit::testing::pdbRecords(quest);
+  std::vector<std::string> codes;
+  for (const Bytes& rec : records) codes.push_back(kit::testing::recordCode(rec));
+  EXPECT_EQ(codes, (std::vector<std::string>{"AU", "RW", "RE", "PA", "P0", "P1", "P2", "P3", "P4"}));
+  EXPECT_EQ(records[0], (Bytes{'A', 'U', 'F', 'i', 'r', 's', 't', ' ', 'a', 'd', 'v', 'e', 'n', 't', 'u', 'r', 'e', 0, 0, 0}));
+  EXPECT_EQ(records[1], (Bytes{'R', 'W', 1, 0, 'H', 'e', 'l', 'l', 'o', 0, 0, 0}));
+  EXPECT_EQ(records[2], (Bytes{'R', 'E', 2, 5}));
+  EXPECT_EQ(kit::testing::be32(quest, 78), 78u + 8 * 9 + 2);
+
+  Bytes tileDb = readBytes(dir + "/tiles.pdb");
+  ASSERT_GE(tileDb.size(), 78u);
+  EXPECT_EQ(Bytes(tileDb.begin(), tileDb.begin() + 78), header("Quest tiles", "TILE", 0x0100, 3));
+  records = kit::testing::pdbRecords(tileDb);
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0], (Bytes{'A', 'U', 'T', 'i', 'l', 'e', ' ', 's', 'e', 't', 0, 0}));
+  EXPECT_EQ(kit::testing::recordCode(records[1]), "T8");
+  EXPECT_EQ(kit::testing::recordCode(records[2]), "T8");
+}
+
 TEST(KilnBuild, ForwardSlashesAndTheInputPathLine) {
   Kit k;
   std::string cfg = k.writeConfig(
@@ -107,6 +163,25 @@ TEST(KilnBuild, ForwardSlashesAndTheInputPathLine) {
   // The database that failed is not left behind, half-written or otherwise.
   EXPECT_FALSE(std::filesystem::exists(k.questDir(true) + "/q.pdb"));
   EXPECT_FALSE(std::filesystem::exists(k.questDir(true) + "/q.pdb.tmp"));
+}
+
+TEST(KilnBuild, OneStreamForBothKeepsTheOrderOfTheLines) {
+  // An author who sends stdout and stderr to one log reads the lines in the
+  // order they happened, as on a console.
+  Kit k;
+  std::string cfg = k.writeConfig("!NAME:Quest\n!TADV:q:Quest.ABCD:x:1\nZZ data.txt\n");
+  std::string log = k.s.path("merged.log");
+  std::string command = "cd '" + k.s.root.string() + "' && env TMIIDEV= AdventuresPath='" + k.adv +
+                        "' HOME=. XDG_CONFIG_HOME=./.config '" + kit::testing::binPath("kiln") + "' -fs '" + cfg +
+                        "' </dev/null >'" + log + "' 2>&1";
+  int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 6);
+  EXPECT_EQ(readText(log), std::string(kBanner) + "Processing " + cfg + "\nAdventures Path = " + k.adv +
+                               "\nBuilding adventure \"Quest\"\nBuild directory = " + k.questDir(true) + "\n" +
+                               kRule + "Creating q.pdb: \"Quest.ABCD\" <Tlm2> <TADV> x v1.0\n" +
+                               "  - Datatype <ZZ> from <" + k.questDir(true) + "/data.txt>\n" +
+                               "ERROR: Unknown data type <ZZ>\n");
 }
 
 TEST(KilnBuild, SameEpochSameBytes) {
@@ -213,6 +288,7 @@ TEST(KilnBuild, ConfigurationFaultsAndTheirMessages) {
   const Failure cases[] = {
       {"!TADV:q:Quest.ABCD:a:1\n", "ERROR: NAME must be first in .cfg file", 1},
       {"!NAME:Quest\n!TEXT:q:Quest.ABCD:a:1\n", "ERROR: Unknown pdb type <TEXT>\n", 1},
+      {"!NAME:Quest\n!name:Other\n", "ERROR: Unknown pdb type <name>\n", 1},
       {"!NAME:Quest\n!TILE:q:abc:a:1\n", "ERROR: Invalid name <abc>: Must be 4 to 32 in length including the ID\n", 1},
       {"!NAME:Quest\n!TILE:q:123456789012345678901234567890123:a:1\n",
        "ERROR: Invalid name <123456789012345678901234567890123>: Must be 4 to 32 in length including the ID\n", 1},
@@ -365,6 +441,25 @@ TEST(KilnStartup, NoArgumentsAndNothingChosen) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kBanner);
   EXPECT_EQ(r.out, "");
+}
+
+TEST(KilnStartup, NoArgumentsChoosesTheFileFromTheLastLoadFolder) {
+  Kit k;
+  std::string cfg = k.writeConfig("!NAME:Quest\n");
+  std::filesystem::create_directories(k.adv + "/Other");
+  k.s.write("adv/Other/other.cfg", "!NAME:Other\n");
+  const std::string settings = ".config/Brindlewood/DEZARED.conf";
+  k.s.write(settings, "[Config]\nKilnLastLoadPath=" + k.questDir(true) + "\n");
+  // A name without its extension, relative to the folder the last choice came from.
+  Result r = k.kiln({}, {}, "pdbs\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "Processing " + cfg + "\n");
+  EXPECT_EQ(readText(k.s.path(settings)), "[Config]\nKilnLastLoadPath=" + k.questDir(true) + "\n");
+  // Choosing a file elsewhere moves the stored folder there.
+  r = k.kiln({}, {}, "../Other/other.cfg\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Building adventure \"Other\"\n"), std::string::npos) << r.out;
+  EXPECT_EQ(readText(k.s.path(settings)), "[Config]\nKilnLastLoadPath=" + k.adv + "/Other\n");
 }
 
 TEST(KilnBuild, SixtyThousandStringRecordsBuildQuickly) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "kiln/graphics/graphics_test_support.h"
 #include "tests/adventure.h"
 
 namespace {
@@ -48,6 +49,63 @@ TEST(KilnPaletteFont, BadPaletteStopsTheBuildLeavingNoDatabase) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("ERROR: .bmp file too short for its information header\n"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(k.quest + "/q.pdb"));
+}
+
+// A B8 list against the sample palette, built with -hist: the colour warning
+// once for a file listed twice, the totals line, the record, and the report's
+// lines after the last database is finished.
+TEST(KilnPaletteFont, EightBitListAndItsHistogram) {
+  Kit k;
+  kiln::testing::TestBmp t;
+  t.colours = {kiln::testing::rgb(255, 255, 255), kiln::testing::rgb(255, 0, 0), kiln::testing::rgb(1, 2, 3),
+               kiln::testing::rgb(0, 0, 0)};
+  t.rows = {{0, 1, 2, 3}};
+  k.write("a.bmp", kiln::testing::makeBmp(t));
+  k.write("list.txt", "0 a.bmp\n1 a.bmp\n");
+  Result r = k.build("!NAME:Quest\n!TILE:t:Quest tiles:x:1.0\nPA palette.bmp\nB8 list.txt\n", {"-hist"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "Talmoric ][ Resource Compiler. V0.99.1\n"
+                   "\nWARNING: could not find exact color match\n         brush: " + k.path("a.bmp") + "\n");
+  EXPECT_NE(r.out.find("  - Datatype <B8> from <" + k.path("list.txt") + ">\n"
+                       "    Total size: 18    Uncompressed size 18.\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(" data bytes.\n"
+                       "Saving histogram file: histogram.txt\n"
+                       "\n====================================================\nDone.\n"),
+            std::string::npos)
+      << r.out;
+  // White is slot 0, black slot 255 (and nearest to 1, 2, 3); the red pixel
+  // is transparent: mask 1011, its byte 0, not counted.
+  std::vector<Bytes> rec = k.records("t.pdb");
+  ASSERT_EQ(rec.size(), 9u);
+  EXPECT_EQ(rec[7], (Bytes{'B', '8', 4, 1, 8, 1, 0xB0, 0, 0, 0xFF, 0xFF, 0}));
+  EXPECT_EQ(rec[8], rec[7]);
+
+  std::string report = readText(k.s.path("histogram.txt"));
+  EXPECT_EQ(report.rfind("##    Count    0xRGB       R  G  B\n"
+                         "==========================================\n"
+                         " 0)  2       0xffffff  (255, 255, 255)\n"
+                         " 1)  0       0xffccff  (255, 204, 255)\n",
+                         0),
+            0u)
+      << report.substr(0, 200);
+  EXPECT_NE(report.find("\n 9)  0       0xcc66ff  (204, 102, 255)\n10)  0       0xcc33ff  (204, 51, 255)\n"),
+            std::string::npos);
+  EXPECT_NE(report.find("\n226)  0       0x000080  (0, 0, 128)\n"), std::string::npos);
+  EXPECT_NE(report.find("\n228)  0       0x008000  (0, 128, 0)\n"), std::string::npos);
+  EXPECT_EQ(report.substr(report.size() - 35), "\n255)  4       0x000000  (0, 0, 0)\n");
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 2 + 256);
+}
+
+TEST(KilnPaletteFont, EightBitListBeforeAnyPaletteStops) {
+  Kit k;
+  k.write("list.txt", "0 a.bmp\n");
+  Result r = k.build("!NAME:Quest\n!TILE:t:Quest tiles:x:1.0\nT8 list.txt\nPA palette.bmp\n", {"-hist"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Talmoric ][ Resource Compiler. V0.99.1\nERROR: you must define a palette before brushes\n");
+  EXPECT_FALSE(std::filesystem::exists(k.path("t.pdb")));
+  EXPECT_FALSE(std::filesystem::exists(k.s.path("histogram.txt")));
 }
 
 }  // namespace

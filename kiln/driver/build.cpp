@@ -44,7 +44,6 @@ void finishOpenDatabase(RunState& run) {
   std::printf("\n  ***Finished pdb: ");
   finishPDB(*run.openDatabase);
   run.openDatabase.reset();
-  finishWallAttributes(run);
 }
 
 bool typeSelected(const Options& o, const std::string& type) {
@@ -72,17 +71,18 @@ void databaseLine(RunState& run, const std::string& line) {
     std::fprintf(stderr, "ERROR: NAME must be first in .cfg file");
     kit::fail(1);
   }
+  // The type is judged first: a mistyped NAME line is an unknown type, not a
+  // short database line.
+  if (type != "TADV" && type != "TILE" && type != "WALL") {
+    std::fprintf(stderr, "ERROR: Unknown pdb type <%s>\n", type.c_str());
+    kit::fail(1);
+  }
   if (fields.size() < 5)
     malformed("Database line needs five fields (type:file name:database name:AU text:version)", line);
   const std::string& fileName = fields[1];
   const std::string& dbName = fields[2];
   const std::string& auText = fields[3];
   const std::string& version = fields[4];
-
-  if (type != "TADV" && type != "TILE" && type != "WALL") {
-    std::fprintf(stderr, "ERROR: Unknown pdb type <%s>\n", type.c_str());
-    kit::fail(1);
-  }
   if (dbName.size() < 4 || dbName.size() > 32) {
     std::fprintf(stderr, "ERROR: Invalid name <%s>: Must be 4 to 32 in length including the ID\n", dbName.c_str());
     kit::fail(1);
@@ -112,7 +112,7 @@ void databaseLine(RunState& run, const std::string& line) {
   std::printf("%s", kSeparatorLine);
   std::printf("Creating %s.pdb: \"%s\" <%s> <%s> %s v%d.%d\n", fileName.c_str(), dbName.c_str(), kCreator,
               type.c_str(), auText.c_str(), major, minor);
-  run.openDatabase = createPDB(dbName, run.buildDirectory + run.separator() + fileName, fourCharCode(type),
+  run.openDatabase = createPDB(dbName, listedFilePath(run, fileName), fourCharCode(type),
                                fourCharCode(kCreator), uint16_t(major * 256 + minor));
   addPDBEntry(*run.openDatabase, "AU", reinterpret_cast<const uint8_t*>(auText.c_str()), auText.size() + 1);
 }

@@ -7,6 +7,10 @@
 #include "kiln/driver/startup.h"
 
 int main(int argc, char** argv) {
+  // Progress goes to stdout and faults to stderr; with both sent to one file
+  // or pipe a fully buffered stdout would put every fault before the lines
+  // that led up to it.
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   kit::Exit end{0, true};
   {
     // The run (and with it any unfinished output) is gone before the process

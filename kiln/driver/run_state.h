@@ -51,13 +51,20 @@ inline void applySlashRule(const RunState& run, std::string& line) {
     if (c == '\\') c = '/';
 }
 
-// A file named by a configuration or list line: the build directory, the
+// A file named by a configuration data line: the build directory, the
 // separator (unless the directory already ends in "\"), then the name.
 inline std::string inputPath(const RunState& run, const std::string& name) {
   std::string path = run.buildDirectory;
   if (path.empty() || path.back() != '\\') path += run.separator();
   path += name;
   return path;
+}
+
+// A file named in a list (bitmaps, walls, maps) or a database file: the build
+// directory, the separator, then the name. Unlike a data line's input path,
+// the separator is added even after a directory that ends in "\".
+inline std::string listedFilePath(const RunState& run, const std::string& name) {
+  return run.buildDirectory + run.separator() + name;
 }
 
 }  // namespace kiln

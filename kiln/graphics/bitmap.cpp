@@ -1,5 +1,6 @@
 #include "kiln/graphics/bitmap.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -86,8 +87,14 @@ BmpLayout readLayout(const std::string& path, const std::vector<uint8_t>& file, 
     headerFault(path, "ERROR: %lu colours used; a %d bit .bmp file holds at most %lu\n", colours, img.bitsPerPixel,
                 room);
   unsigned long tableStart = 14 + infoSize;
-  if (colours * 4 > real - tableStart)
-    headerFault(path, "ERROR: the colour table of %lu colours runs past the end of the file\n", colours);
+  unsigned long offset = readLE32(b + 10);
+  if (offset < tableStart)
+    headerFault(path, "ERROR: the pixel data at offset %lu overlaps the header\n", offset);
+  // The colours are the entries between the header and the pixel data. A
+  // table shorter than its count (a count of 0 over a few entries is common in
+  // hand-made files) is read as far as it goes; pixels are never taken for colours.
+  unsigned long present = (std::min(offset, real) - tableStart) / 4;
+  if (colours > present) colours = present;
 
   img.width = int(width);
   img.height = int(rows);
@@ -95,9 +102,6 @@ BmpLayout readLayout(const std::string& path, const std::vector<uint8_t>& file, 
   img.colourCount = int(colours);
   img.colourTable = b + tableStart;
   img.rowBytes = img.bitsPerPixel == 8 ? size_t(width) : 4 * size_t((width + 7) / 8);
-  unsigned long offset = readLE32(b + 10);
-  if (offset < tableStart + colours * 4)
-    headerFault(path, "ERROR: the pixel data at offset %lu overlaps the header or colour table\n", offset);
   unsigned long long need = (unsigned long long)img.rowBytes * img.height;
   if (offset > real || need > real - offset)
     headerFault(path, "ERROR: the pixel data (%llu bytes from offset %lu) runs past the end of the file\n", need,

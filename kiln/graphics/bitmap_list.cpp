@@ -71,7 +71,7 @@ std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& 
   }
   list.lastNumber = number;
   ++list.entries;
-  return inputPath(run, name);
+  return listedFilePath(run, name);
 }
 
 int compileBitmapList(RunState& run, const std::string& listPath, const char* code, Database& db, int depth,

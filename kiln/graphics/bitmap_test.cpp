@@ -5,19 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "kiln/graphics/bitmap_test_support.h"
+#include "kiln/graphics/graphics_test_support.h"
 #include "kiln/test_support.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::makeBmp;
-using testing::Outcome;
-using testing::rgb;
-using testing::TestBmp;
-using testing::TestBuild;
+using namespace testing;
 
 const uint32_t kWhite = rgb(255, 255, 255), kLight = rgb(200, 200, 200), kDark = rgb(100, 100, 100),
                kBlack = rgb(0, 0, 0), kRed = rgb(255, 0, 0), kGreen = rgb(0, 255, 0);
@@ -42,12 +36,6 @@ Converted convert(TestBuild& b, const Bytes& bmp, int depth, int compressFlag = 
     c.record.assign(b.db().recordData.begin() + start, b.db().recordData.begin() + start + totals.totalStoredSize);
   }
   return c;
-}
-
-// The framed block printed for a header fault.
-std::string framed(const std::string& path, const std::string& message) {
-  return "\n=============================================\nFile: " + path + "\n" + message +
-         "=============================================\n";
 }
 
 TEST(IsNear, DiffersByLessThanEight) {
@@ -287,9 +275,6 @@ TEST(ConvertBitmap, HeaderFaultsAreFramed) {
   t.bitsPerPixel = 4;
   t.colorsUsed = 17;
   expectFault(t, 2, "ERROR: 17 colours used; a 4 bit .bmp file holds at most 16\n");
-  t = good;
-  t.colorsUsed = 200;  // the table would reach into the pixels and past the end
-  expectFault(t, 8, "ERROR: the colour table of 200 colours runs past the end of the file\n");
 
   // Faults that a writer cannot make: patch the bytes.
   auto expectPatched = [&](size_t at, std::vector<uint8_t> bytes, const std::string& message, bool fixSize = true) {
@@ -308,7 +293,7 @@ TEST(ConvertBitmap, HeaderFaultsAreFramed) {
   expectPatched(10, {0xFF, 0xFF, 0, 0},
                 "ERROR: the pixel data (4 bytes from offset 65535) runs past the end of the file\n");
   expectPatched(10, {63, 0, 0, 0}, "ERROR: the pixel data (4 bytes from offset 63) runs past the end of the file\n");
-  expectPatched(10, {61, 0, 0, 0}, "ERROR: the pixel data at offset 61 overlaps the header or colour table\n");
+  expectPatched(10, {53, 0, 0, 0}, "ERROR: the pixel data at offset 53 overlaps the header\n");
   expectPatched(22, {0, 0, 0, 0}, "ERROR: bitmap of 4 x 0 pixels; width and height must be 1 to 255\n");
   expectPatched(18, {0xFC, 0xFF, 0xFF, 0xFF}, "ERROR: bitmap of -4 x 1 pixels; width and height must be 1 to 255\n");
 
@@ -317,6 +302,34 @@ TEST(ConvertBitmap, HeaderFaultsAreFramed) {
   testing::putLE(cut, 2, 40, 4);
   Converted c = convert(b, cut, 8, 1, &palette);
   EXPECT_EQ(c.outcome.err, framed(path, "ERROR: .bmp header cut short: the file has only 40 bytes\n"));
+}
+
+TEST(ConvertBitmap, ColourTableShorterThanItsCount) {
+  // A colours-used field of 0 (or too large) over a table of four entries:
+  // the four are the colours, the pixel bytes after them are not.
+  TestBuild b;
+  TestBmp t;
+  t.colours = {kWhite, kLight, kDark, kBlack};
+  t.rows = {{0, 1, 2, 3}};
+  for (long used : {0L, 200L}) {
+    t.colorsUsed = used;
+    Converted c = convert(b, makeBmp(t), 2);
+    EXPECT_EQ(c.outcome.err, "") << used;
+    EXPECT_EQ(c.record, (Bytes{4, 1, 2, 0, 0x1B})) << used;
+  }
+  // At 8 bits only the four are matched: no warning for the pixel bytes.
+  Palette palette = testing::cubePalette();
+  t.colours = {kWhite, kBlack, rgb(0x33, 0x66, 0x99), kRed};
+  t.rows = {{0, 1, 2, 3}};
+  t.colorsUsed = 0;
+  Converted c = convert(b, makeBmp(t), 8, 1, &palette);
+  EXPECT_EQ(c.outcome.err, "");
+  EXPECT_EQ(c.record, (Bytes{4, 1, 8, 1, 0xE0, 0, 255, uint8_t(testing::cubeSlot(0x33, 0x66, 0x99)), 0}));
+  // A pixel past the entries present is refused, never read from the pixels.
+  t.rows = {{0, 1, 2, 4}};
+  c = convert(b, makeBmp(t), 8, 1, &palette);
+  EXPECT_EQ(c.outcome.err, "ERROR: pixel 3,0 of " + b.dir.path("a.bmp") + " uses colour 4; the colour table has only 4\n");
+  EXPECT_EQ(c.outcome.status, 1);
 }
 
 TEST(ConvertBitmap, FilesThatAreNoBitmaps) {

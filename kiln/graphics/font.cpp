@@ -83,13 +83,8 @@ int compileFont(RunState& run, const std::string& path, const char* code, Databa
     appendBE32(words, accumulator);
     accumulator = 0;
   }
-  // A first plane whose second plane never comes would make the device read
-  // the word after the font as that plane.
-  if (mark) {
-    std::fprintf(stderr, "ERROR: %s: line %d announces a second bit plane that does not follow\n", path.c_str(),
-                 lineNumber - lineNumber % 6);
-    kit::fail(1);
-  }
+  // A last glyph marked as a first plane keeps its mark even when no second
+  // plane follows: the word is stored as drawn.
   addPDBEntry(db, code, words);
   return 0;
 }

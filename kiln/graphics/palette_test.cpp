@@ -1,13 +1,13 @@
 #include "kiln/graphics/palette.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <set>
 
 #include "kiln/driver/dispatch.h"
 #include "kiln/graphics/colour.h"
+#include "kiln/graphics/graphics_test_support.h"
 #include "kiln/test_support.h"
 
 namespace kiln {
@@ -15,6 +15,9 @@ namespace {
 
 using testing::Bytes;
 using testing::capture;
+using testing::fixture;
+using testing::makeBmp;
+using testing::TestBmp;
 using testing::TestBuild;
 
 struct Rgb {
@@ -22,51 +25,15 @@ struct Rgb {
   int reserved = 0;  // a marker: it travels with the entry into the record
 };
 
-struct BmpFields {
-  std::vector<Rgb> colours;  // the colour table
-  int bitsPerPixel = 8;
-  uint32_t coloursUsed = 256;
-  uint32_t infoSize = 40;
-  uint32_t compression = 0;
-  int width = 4, height = 2;
-};
-
-void putLE32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+// An 8-bit BMP of 4 x 2 pixels whose colour table is the given colours.
+TestBmp paletteBmp(const std::vector<Rgb>& colours) {
+  TestBmp t;
+  for (const Rgb& c : colours) t.colours.push_back(testing::rgb(c.r, c.g, c.b, c.reserved));
+  t.rows.assign(2, std::vector<int>(4, 0));
+  t.colorsUsed = 256;
+  return t;
 }
-void putLE16(Bytes& b, size_t at, uint32_t v) {
-  b[at] = uint8_t(v);
-  b[at + 1] = uint8_t(v >> 8);
-}
-
-// A small BMP writer, independent of the code under test.
-Bytes makeBmp(const BmpFields& s) {
-  size_t table = 14 + s.infoSize;
-  size_t pixels = table + 4 * s.colours.size();
-  size_t rowBytes = (size_t(s.width) * s.bitsPerPixel + 31) / 32 * 4;
-  size_t rows = size_t(std::abs(s.height));
-  Bytes b(pixels + rowBytes * rows, 0);
-  b[0] = 'B';
-  b[1] = 'M';
-  putLE32(b, 2, uint32_t(b.size()));
-  putLE32(b, 10, uint32_t(pixels));
-  putLE32(b, 14, s.infoSize);
-  putLE32(b, 18, s.width);
-  putLE32(b, 22, s.height);
-  putLE16(b, 26, 1);
-  putLE16(b, 28, s.bitsPerPixel);
-  putLE32(b, 30, s.compression);
-  putLE32(b, 34, uint32_t(rowBytes * rows));
-  putLE32(b, 46, s.coloursUsed);
-  for (size_t i = 0; i < s.colours.size(); ++i) {
-    const Rgb& c = s.colours[i];
-    b[table + 4 * i] = uint8_t(c.b);
-    b[table + 4 * i + 1] = uint8_t(c.g);
-    b[table + 4 * i + 2] = uint8_t(c.r);
-    b[table + 4 * i + 3] = uint8_t(c.reserved);
-  }
-  return b;
-}
+Bytes paletteFile(const std::vector<Rgb>& colours) { return makeBmp(paletteBmp(colours)); }
 
 // The device's 231 standard colours in slot order, written out from their
 // slot numbers: slot s < 215 of the cube has blue step s / 36, red step
@@ -134,7 +101,7 @@ TEST(Palette, WritesSixRecordsWithEntriesAsReservedRedGreenBlue) {
   TestBuild t;
   std::vector<Rgb> source = orderedSource();
   source[231] = {30, 20, 10};  // the file's bytes 0A 14 1E 00
-  Compiled c = compileBmp(t, makeBmp({source}));
+  Compiled c = compileBmp(t, paletteFile(source));
   ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
   EXPECT_EQ(c.outcome.err, "");
   ASSERT_EQ(c.pdb.recordCount(), 6);
@@ -153,7 +120,7 @@ TEST(Palette, StandardOrderStaysAsItIs) {
   TestBuild t;
   std::vector<Rgb> source = orderedSource();
   for (int i = 0; i < 256; ++i) source[i].reserved = i;
-  Compiled c = compileBmp(t, makeBmp({source}));
+  Compiled c = compileBmp(t, paletteFile(source));
   ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
   for (int slot = 0; slot < 230; ++slot) EXPECT_EQ(slotOf(c.pdb, slot).reserved, slot);
   EXPECT_EQ(slotOf(c.pdb, 255).reserved, 230);  // black
@@ -178,7 +145,7 @@ TEST(Palette, ShuffledFileIsPutIntoOrder) {
   std::vector<Rgb> source = orderedSource();
   for (int i = 0; i < 256; ++i) source[i].reserved = i;  // position in the ordered table
   std::shuffle(source.begin(), source.end(), std::mt19937(1234));
-  Compiled c = compileBmp(t, makeBmp({source}));
+  Compiled c = compileBmp(t, paletteFile(source));
   ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
   for (int slot = 0; slot < 230; ++slot) EXPECT_EQ(slotOf(c.pdb, slot).reserved, slot) << slot;
   EXPECT_EQ(slotOf(c.pdb, 255).reserved, 230);
@@ -193,7 +160,7 @@ TEST(Palette, AllBlackFileKeepsSourceOrderAroundSlot255) {
   TestBuild t;
   std::vector<Rgb> source;
   for (int i = 0; i < 256; ++i) source.push_back({0, 0, 0, i});
-  Compiled c = compileBmp(t, makeBmp({source}));
+  Compiled c = compileBmp(t, paletteFile(source));
   ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
   EXPECT_EQ(c.outcome.err, "");
   EXPECT_EQ(slotOf(c.pdb, 255).reserved, 0);
@@ -210,7 +177,7 @@ TEST(Palette, DuplicateColoursLowerSourceIndexTakenFirst) {
   source[3] = {0xFF, 0xFF, 0xFF};
   for (const Rgb& s : standardColours()) source.push_back(s);
   for (int i = 0; i < 256; ++i) source[i].reserved = i;
-  Compiled c = compileBmp(t, makeBmp({source}));
+  Compiled c = compileBmp(t, paletteFile(source));
   ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
   EXPECT_EQ(slotOf(c.pdb, 0).reserved, 3);
   // Left over: the others (source 0 to 24 but 3), then the standard white.
@@ -229,7 +196,7 @@ TEST(Palette, MissingColourTakesNearestUnusedEntry) {
   std::vector<Rgb> source = orderedSource();
   source[1] = {0xFF, 0xFF, 0xFF};
   for (int i = 0; i < 256; ++i) source[i].reserved = i;
-  Compiled c = compileBmp(t, makeBmp({source}));
+  Compiled c = compileBmp(t, paletteFile(source));
   ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
   EXPECT_EQ(c.outcome.err, "");
   EXPECT_EQ(slotOf(c.pdb, 0).reserved, 0);
@@ -250,7 +217,7 @@ TEST(Palette, ShadeTablesDarkenByHand) {
   source[233] = {0x00, 0x00, 0x30};
   source[234] = {0x00, 0x00, 0x08};
   source[235] = {48, 48, 48};  // exactly 48: black after one step, not below
-  Compiled c = compileBmp(t, makeBmp({source}));
+  Compiled c = compileBmp(t, paletteFile(source));
   ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
   auto shade = [&](int table, int slot) { return int(c.pdb.data(1 + table)[slot]); };
   for (int i = 0; i < 256; ++i) ASSERT_EQ(shade(0, i), i);
@@ -275,7 +242,7 @@ TEST(Palette, WhiteAtP4IsTheExact4FGrayWhenPresent) {
   TestBuild t;
   std::vector<Rgb> source = orderedSource();
   source[240] = {0x4F, 0x4F, 0x4F};
-  Compiled c = compileBmp(t, makeBmp({source}));
+  Compiled c = compileBmp(t, paletteFile(source));
   ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
   EXPECT_EQ(c.pdb.data(5)[0], 239);
 }
@@ -284,8 +251,8 @@ TEST(Palette, BecomesTheActivePaletteAndTheLastOneWins) {
   TestBuild t;
   std::vector<Rgb> first = orderedSource(), second = orderedSource();
   second[231] = {1, 2, 3};
-  std::string a = t.dir.write("a.bmp", makeBmp({first}));
-  std::string b = t.dir.write("b.bmp", makeBmp({second}));
+  std::string a = t.dir.write("a.bmp", paletteFile(first));
+  std::string b = t.dir.write("b.bmp", paletteFile(second));
   auto o = capture([&] {
     findCompiler("PA")(t.run, a, "PA");
     EXPECT_TRUE(t.run.graphics.havePalette);
@@ -307,8 +274,8 @@ TEST(Palette, ListsOnlyTheFirstPaletteInFileOrder) {
   std::vector<Rgb> first = otherColours();
   first[0] = {30, 20, 10, 7};
   for (const Rgb& s : standardColours()) first.push_back(s);
-  std::string a = t.dir.write("a.bmp", makeBmp({first}));
-  std::string b = t.dir.write("b.bmp", makeBmp({orderedSource()}));
+  std::string a = t.dir.write("a.bmp", paletteFile(first));
+  std::string b = t.dir.write("b.bmp", paletteFile(orderedSource()));
   auto o = capture([&] {
     compilePalette(t.run, a, "PA", t.db());
     EXPECT_EQ(t.run.options.paletteListing, nullptr);
@@ -328,10 +295,10 @@ TEST(Palette, ListsOnlyTheFirstPaletteInFileOrder) {
 TEST(Palette, HeaderVariantsAreReadFromTheirOwnColourTable) {
   for (uint32_t infoSize : {40u, 52u, 56u, 64u, 108u, 124u}) {
     TestBuild t;
-    BmpFields s{orderedSource()};
+    TestBmp s = paletteBmp(orderedSource());
     s.infoSize = infoSize;
-    s.coloursUsed = 0;  // accepted like 256
-    s.height = -2;      // top-down rows do not matter to a palette
+    s.colorsUsed = 0;   // accepted like 256
+    s.topDown = true;   // top-down rows do not matter to a palette
     s.compression = 1;  // nor run-length pixels
     Compiled c = compileBmp(t, makeBmp(s));
     ASSERT_FALSE(c.outcome.exited) << infoSize << ": " << c.outcome.err;
@@ -347,25 +314,25 @@ struct Refusal {
 };
 
 TEST(Palette, RefusesWhatItCannotReadWithStatus1) {
-  BmpFields fourBit{std::vector<Rgb>(16, Rgb{1, 2, 3})};
+  TestBmp fourBit = paletteBmp(std::vector<Rgb>(16, Rgb{1, 2, 3}));
   fourBit.bitsPerPixel = 4;
-  fourBit.coloursUsed = 16;
-  BmpFields sixteen{std::vector<Rgb>(16, Rgb{1, 2, 3})};
-  sixteen.coloursUsed = 16;
-  BmpFields manyColours{orderedSource()};
-  manyColours.coloursUsed = 257;
-  Bytes grown = makeBmp({orderedSource()});
+  fourBit.colorsUsed = 16;
+  TestBmp sixteen = paletteBmp(std::vector<Rgb>(16, Rgb{1, 2, 3}));
+  sixteen.colorsUsed = 16;
+  TestBmp manyColours = paletteBmp(orderedSource());
+  manyColours.colorsUsed = 257;
+  Bytes grown = paletteFile(orderedSource());
   grown.push_back(0);
-  BmpFields os2{orderedSource()};
+  TestBmp os2 = paletteBmp(orderedSource());
   os2.infoSize = 12;
-  BmpFields bitFields{orderedSource()};
+  TestBmp bitFields = paletteBmp(orderedSource());
   bitFields.compression = 3;
-  Bytes shortTable = makeBmp({std::vector<Rgb>(200, Rgb{1, 2, 3})});
-  putLE32(shortTable, 10, 14 + 40 + 1024);
-  Bytes overlapping = makeBmp({orderedSource()});
-  putLE32(overlapping, 10, 14 + 40 + 1000);
-  Bytes hugeHeader = makeBmp({orderedSource()});
-  putLE32(hugeHeader, 14, 0xFFFFFFF0u);
+  Bytes shortTable = paletteFile(std::vector<Rgb>(200, Rgb{1, 2, 3}));
+  testing::putLE(shortTable, 10, 14 + 40 + 1024, 4);
+  Bytes overlapping = paletteFile(orderedSource());
+  testing::putLE(overlapping, 10, 14 + 40 + 1000, 4);
+  Bytes hugeHeader = paletteFile(orderedSource());
+  testing::putLE(hugeHeader, 14, 0xFFFFFFF0u, 4);
   Bytes onlyFileHeader = {'B', 'M', 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0};
 
   const std::string header40 =
@@ -414,10 +381,6 @@ TEST(Palette, FileThatCannotBeOpenedIsReportedWithTheReason) {
 
 // Palettes saved by ImageMagick (see testdata/make_fixtures.sh): sorted colour
 // tables, run-length pixels, a 40-byte and a 124-byte header.
-std::string fixture(const std::string& name) {
-  return (std::filesystem::path(__FILE__).parent_path() / "testdata" / name).string();
-}
-
 TEST(Palette, ImageMagickPalettesCompileToTheStandardOrder) {
   Bytes first;
   for (const char* name : {"im_palette_bmp3.bmp", "im_palette_bmp5.bmp", "im_palette_raw.bmp"}) {
@@ -446,7 +409,7 @@ TEST(Palette, ImageMagickPalettesCompileToTheStandardOrder) {
 
 TEST(Palette, SamplePaletteCompiles) {
   TestBuild t;
-  std::string path = (std::filesystem::path(__FILE__).parent_path() / "../../examples/Quest/palette.bmp").string();
+  std::string path = testing::samplePath("palette.bmp");
   auto o = capture([&] { compilePalette(t.run, path, "PA", t.db()); });
   ASSERT_FALSE(o.exited) << o.err;
   EXPECT_EQ(o.err, "");

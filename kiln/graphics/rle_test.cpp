@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "kiln/graphics/bitmap_test_support.h"
+#include "kiln/graphics/graphics_test_support.h"
 
 namespace kiln {
 namespace {

@@ -17,9 +17,8 @@ constexpr uint16_t kAttributes = 0x0808;        // backup and bundle bits
 
 // Reports a file that cannot be created or written, naming its final path.
 [[noreturn]] void failOutput(const std::string& path) {
-  char text[64 + 4096];
-  std::snprintf(text, sizeof text, "ERROR: failed to open %s\n", path.c_str());
-  std::perror(text);
+  std::string text = "ERROR: failed to open " + path + "\n";
+  std::perror(text.c_str());
   throw kit::Exit{1, false};
 }
 }  // namespace

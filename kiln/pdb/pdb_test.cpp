@@ -162,6 +162,12 @@ TEST(PdbWriter, FileThatCannotBeCreatedEndsWithoutPause) {
   EXPECT_EQ(o.status, 1);
   EXPECT_FALSE(o.pause);
   EXPECT_EQ(o.err, "ERROR: failed to open " + path + ".pdb\n: No such file or directory\n");
+
+  // A long path is named whole.
+  std::string deep = dir.path(std::string(3000, 'd') + "/" + std::string(3000, 'e') + "/db");
+  o = testing::capture([&] { createPDB("Nope", deep, kTADV, kTlm2, 0); });
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err.rfind("ERROR: failed to open " + deep + ".pdb\n: ", 0), 0u) << o.err.size();
 }
 
 TEST(ByteOrder, HelpersStoreMostSignificantFirst) {

@@ -16,9 +16,8 @@ int compileAcTable(RunState& run, const std::string& path, const char* code, Dat
   // Worked on a copy so that a table which fails leaves the run's rows as
   // they were.
   std::vector<std::vector<uint8_t>> rows = run.tables.acRows;
-  while (!in.reader.atEnd()) {
-    int count = readTokens(in.reader);
-    if (count == 0 && in.reader.atEnd()) break;
+  int count = 0;
+  while (readTableLine(in.reader, count)) {
     if (count != kAcColumns) {
       // Only a warning: the row is used as far as it goes.
       dumpTokens(in.reader, stderr);

@@ -1,14 +1,11 @@
 #include "kiln/tables/ac_table.h"
 
-#include "kiln/test_support.h"
+#include "kiln/tables/table_testing.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::Outcome;
-using testing::TestBuild;
+using namespace testing;
 
 std::string row(const std::string& label, int first, int count = 32, const char* end = "\n") {
   std::string line = label;
@@ -17,18 +14,11 @@ std::string row(const std::string& label, int first, int count = 32, const char*
 }
 
 Outcome compile(TestBuild& b, const std::string& text, const std::string& name = "actable.txt") {
-  std::string path = b.dir.write(name, text);
-  return capture([&] { compileAcTable(b.run, path, "AC", b.db()); });
+  return compileTable(b, compileAcTable, name, text, "AC");
 }
 
 // Payload of record i (2 + 32 × count bytes), checking the stored size.
-Bytes payload(const testing::PdbFile& pdb, int i) {
-  EXPECT_EQ(pdb.code(i), "AC");
-  Bytes d = pdb.data(i);
-  size_t n = 2 + 32 * size_t(d.at(0));
-  EXPECT_EQ(pdb.records[i].size(), (2 + n + 3) & ~size_t(3));
-  return Bytes(d.begin(), d.begin() + n);
-}
+Bytes payload(const PdbFile& pdb, int i) { return countedPayload(pdb, i, "AC", 32); }
 
 TEST(AcTable, RowsFollowTheCount) {
   TestBuild b;

@@ -15,9 +15,8 @@ int compileClasses(RunState&, const std::string& path, const char* code, Databas
 
   std::vector<uint8_t> table(kClassRows * kClassColumns, 0);
   long row = 0;
-  while (!in.reader.atEnd()) {
-    int count = readTokens(in.reader);
-    if (count == 0 && in.reader.atEnd()) break;
+  int count = 0;
+  while (readTableLine(in.reader, count)) {
     if (count != kClassColumns) {
       // Only a warning: the row is used as far as it goes.
       dumpTokens(in.reader, stderr);

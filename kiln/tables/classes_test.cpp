@@ -1,14 +1,11 @@
 #include "kiln/tables/classes.h"
 
-#include "kiln/test_support.h"
+#include "kiln/tables/table_testing.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::Outcome;
-using testing::TestBuild;
+using namespace testing;
 
 // A row of a label and 32 numbers.
 std::string row(const std::string& label, const std::vector<int>& values, const char* end = "\n") {
@@ -24,8 +21,7 @@ std::vector<int> sequence(int first, int count) {
 }
 
 Outcome compile(TestBuild& b, const std::string& text, const std::string& name = "classes.txt") {
-  std::string path = b.dir.write(name, text);
-  return capture([&] { compileClasses(b.run, path, "CL", b.db()); });
+  return compileTable(b, compileClasses, name, text, "CL");
 }
 
 // The 800 bytes after "CL"; the stored record is 802 bytes padded to 804.

@@ -58,9 +58,8 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
   int counter = 0;
   int slots = 0;
   bool elementalSeen = false;
-  while (!reader.atEnd()) {
-    int count = readTokens(reader);
-    if (count == 0 && reader.atEnd()) break;
+  int count = 0;
+  while (readTableLine(reader, count)) {
     auto col = [&](size_t i) -> const std::string& { return reader.token(i); };
     if (size_t(counter) >= kMaxHeroes) {
       std::fprintf(stderr, "ERROR: %s line %d: a character list holds at most %zu entries, endoflist included\n",

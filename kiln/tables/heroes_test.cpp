@@ -2,26 +2,20 @@
 
 #include <utility>
 
-#include "kiln/test_support.h"
+#include "kiln/tables/table_testing.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::TestBuild;
+using namespace testing;
 
-testing::Outcome compile(TestBuild& b, const std::string& table) {
-  std::string path = b.dir.write("heroes.txt", table);
-  return capture([&] { compileHeroes(b.run, path, "HE", b.db()); });
+Outcome compile(TestBuild& b, const std::string& table) {
+  return compileTable(b, compileHeroes, "heroes.txt", table, "HE");
 }
 
 // A 108-byte entry worked out by hand: the name at 4 and the bytes listed.
 Bytes entry(const std::string& name, std::initializer_list<std::pair<int, int>> bytes) {
-  Bytes e(108, 0);
-  for (size_t i = 0; i < name.size() && i < 10; ++i) e[4 + i] = uint8_t(name[i]);
-  for (auto [at, value] : bytes) e[at] = uint8_t(value);
-  return e;
+  return handEntry(108, 4, 10, name, bytes);
 }
 
 const char* kParty =
@@ -73,12 +67,7 @@ const std::string kEnd = heroLine("End", "it", "endoflist", "0", "-");
 
 // The entries of a list that compiles.
 Bytes compileList(const std::string& table, std::string* err = nullptr) {
-  TestBuild b;
-  auto o = compile(b, table);
-  EXPECT_FALSE(o.exited) << o.err;
-  if (err) *err = o.err;
-  if (o.exited) return Bytes(1080, 0);
-  return b.finish().data(0);
+  return compiledData(compileHeroes, "heroes.txt", table, "HE", 1080, err);
 }
 
 TEST(Heroes, Names) {
@@ -119,7 +108,7 @@ TEST(Heroes, PronounAndClassWords) {
   EXPECT_EQ(d[324 + 103], 1);
 }
 
-testing::Outcome compileFailing(const std::string& table) {
+Outcome compileFailing(const std::string& table) {
   TestBuild b;
   return compile(b, table);
 }

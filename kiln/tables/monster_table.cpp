@@ -17,9 +17,8 @@ int compileMonsterTable(RunState&, const std::string& path, const char* code, Da
 
   std::vector<uint8_t> record(2, 0);  // count, reserved
   int count = 0;
-  while (!in.reader.atEnd()) {
-    int tokens = readTokens(in.reader);
-    if (tokens == 0 && in.reader.atEnd()) break;
+  int tokens = 0;
+  while (readTableLine(in.reader, tokens)) {
     if (tokens != 2) {
       dumpTokens(in.reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected 3\n", tokens);

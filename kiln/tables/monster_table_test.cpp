@@ -1,28 +1,18 @@
 #include "kiln/tables/monster_table.h"
 
-#include "kiln/test_support.h"
+#include "kiln/tables/table_testing.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::Outcome;
-using testing::TestBuild;
+using namespace testing;
 
 Outcome compile(TestBuild& b, const std::string& text, const std::string& name = "montab.txt") {
-  std::string path = b.dir.write(name, text);
-  return capture([&] { compileMonsterTable(b.run, path, "MT", b.db()); });
+  return compileTable(b, compileMonsterTable, name, text, "MT");
 }
 
 // Payload of record i (2 + 4 × count bytes), checking the stored size.
-Bytes payload(const testing::PdbFile& pdb, int i) {
-  EXPECT_EQ(pdb.code(i), "MT");
-  Bytes d = pdb.data(i);
-  size_t n = 2 + 4 * size_t(d.at(0));
-  EXPECT_EQ(pdb.records[i].size(), (2 + n + 3) & ~size_t(3));
-  return Bytes(d.begin(), d.begin() + n);
-}
+Bytes payload(const PdbFile& pdb, int i) { return countedPayload(pdb, i, "MT", 4); }
 
 TEST(MonsterTable, PairsAreStoredBigEndian) {
   TestBuild b;

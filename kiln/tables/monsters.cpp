@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "common/exit.h"
@@ -28,7 +27,7 @@ void buildEntry(const TokenReader& r, uint8_t* e) {
   const std::string& name = r.token(1);
   // 23 characters still fit with their terminator, but the game shows no more.
   if (name.size() >= 23) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
-  std::memcpy(e, name.data(), std::min<size_t>(name.size(), kMonsterNameSize));
+  copyName(e, kMonsterNameSize, name);
 
   e[34] = byteOf(2);
   e[24] = byteOf(3);
@@ -80,9 +79,8 @@ int compileMonsters(RunState&, const std::string& path, const char* code, Databa
 
   std::vector<uint8_t> record(2, 0);  // count, reserved
   int count = 0;
-  while (!in.reader.atEnd()) {
-    int tokens = readTokens(in.reader);
-    if (tokens == 0 && in.reader.atEnd()) break;
+  int tokens = 0;
+  while (readTableLine(in.reader, tokens)) {
     if (tokens != kMonsterColumns) {
       dumpTokens(in.reader, stderr);
       kit::fail(1);

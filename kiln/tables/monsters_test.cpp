@@ -1,14 +1,11 @@
 #include "kiln/tables/monsters.h"
 
-#include "kiln/test_support.h"
+#include "kiln/tables/table_testing.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::Outcome;
-using testing::TestBuild;
+using namespace testing;
 
 // A monster line: label, name, columns 2-24, flag column (unquoted, last).
 std::string monster(const std::string& label, const std::string& name, const std::vector<std::string>& numbers,
@@ -29,18 +26,11 @@ std::vector<std::string> plainColumns() {
 const std::string kZeroFlags(32, '0');
 
 Outcome compile(TestBuild& b, const std::string& text, const std::string& name = "monsters.txt") {
-  std::string path = b.dir.write(name, text);
-  return capture([&] { compileMonsters(b.run, path, "MO", b.db()); });
+  return compileTable(b, compileMonsters, name, text, "MO");
 }
 
 // Payload of record i (2 + 56 × count bytes), checking the stored size.
-Bytes payload(const testing::PdbFile& pdb, int i) {
-  EXPECT_EQ(pdb.code(i), "MO");
-  Bytes d = pdb.data(i);
-  size_t n = 2 + 56 * size_t(d.at(0));
-  EXPECT_EQ(pdb.records[i].size(), (2 + n + 3) & ~size_t(3));
-  return Bytes(d.begin(), d.begin() + n);
-}
+Bytes payload(const PdbFile& pdb, int i) { return countedPayload(pdb, i, "MO", 56); }
 
 Bytes entry(const Bytes& p, int n) { return Bytes(p.begin() + 2 + 56 * n, p.begin() + 2 + 56 * (n + 1)); }
 

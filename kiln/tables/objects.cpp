@@ -166,9 +166,8 @@ int compileObjects(RunState&, const std::string& path, const char* code, Databas
   // The record as it will be stored: the count, then the entries.
   std::vector<uint8_t> record(2, 0);
   int counter = 0;
-  while (!reader.atEnd()) {
-    int count = readTokens(reader);
-    if (count == 0 && reader.atEnd()) break;
+  int count = 0;
+  while (readTableLine(reader, count)) {
     if (size_t(counter) >= kMaxObjects) {
       std::fprintf(stderr, "ERROR: %s line %d: an object table holds at most %zu objects\n", path.c_str(),
                    reader.line, kMaxObjects);

@@ -2,26 +2,20 @@
 
 #include <utility>
 
-#include "kiln/test_support.h"
+#include "kiln/tables/table_testing.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::TestBuild;
+using namespace testing;
 
-testing::Outcome compile(TestBuild& b, const std::string& table) {
-  std::string path = b.dir.write("objects.txt", table);
-  return capture([&] { compileObjects(b.run, path, "OB", b.db()); });
+Outcome compile(TestBuild& b, const std::string& table) {
+  return compileTable(b, compileObjects, "objects.txt", table, "OB");
 }
 
 // A 46-byte entry worked out by hand: the name at 12 and the bytes listed.
 Bytes entry(const std::string& name, std::initializer_list<std::pair<int, int>> bytes) {
-  Bytes e(46, 0);
-  for (size_t i = 0; i < name.size(); ++i) e[12 + i] = uint8_t(name[i]);
-  for (auto [at, value] : bytes) e[at] = uint8_t(value);
-  return e;
+  return handEntry(46, 12, 20, name, bytes);
 }
 
 const char* kQuestObjects =
@@ -125,14 +119,7 @@ std::string objectLine(int number, const std::string& attr, const std::string& b
 }
 
 // The entry bytes of the first object of a one-line table.
-Bytes compileOne(const std::string& line) {
-  TestBuild b;
-  auto o = compile(b, line);
-  EXPECT_FALSE(o.exited) << line << o.err;
-  if (o.exited) return Bytes(46, 0);
-  Bytes data = b.finish().data(0);
-  return Bytes(data.begin() + 2, data.begin() + 48);
-}
+Bytes compileOne(const std::string& line) { return firstEntry(compileObjects, "objects.txt", line, "OB", 46); }
 
 TEST(Objects, AttributeColumnsAcceptTheirOwnWords) {
   const std::pair<const char*, int> common[] = {

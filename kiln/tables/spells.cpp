@@ -65,9 +65,8 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
   // The record as it will be stored: count, reserved byte, entries.
   std::vector<uint8_t> record(2, 0);
   int counter = 0;
-  while (!reader.atEnd()) {
-    int count = readTokens(reader);
-    if (count == 0 && reader.atEnd()) break;
+  int count = 0;
+  while (readTableLine(reader, count)) {
     auto col = [&](size_t i) -> const std::string& { return reader.token(i); };
     if (size_t(counter) >= kMaxSpells) {
       std::fprintf(stderr, "ERROR: %s line %d: a spell list holds at most %zu spells\n", path.c_str(), reader.line,

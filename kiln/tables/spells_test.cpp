@@ -3,26 +3,20 @@
 #include <chrono>
 #include <utility>
 
-#include "kiln/test_support.h"
+#include "kiln/tables/table_testing.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::TestBuild;
+using namespace testing;
 
-testing::Outcome compile(TestBuild& b, const std::string& table) {
-  std::string path = b.dir.write("spells.txt", table);
-  return capture([&] { compileSpells(b.run, path, "SP", b.db()); });
+Outcome compile(TestBuild& b, const std::string& table) {
+  return compileTable(b, compileSpells, "spells.txt", table, "SP");
 }
 
 // A 72-byte entry worked out by hand: the name at 0 (at most 22 bytes) and the bytes listed.
 Bytes entry(const std::string& name, std::initializer_list<std::pair<int, int>> bytes) {
-  Bytes e(72, 0);
-  for (size_t i = 0; i < name.size() && i < 22; ++i) e[i] = uint8_t(name[i]);
-  for (auto [at, value] : bytes) e[at] = uint8_t(value);
-  return e;
+  return handEntry(72, 0, 22, name, bytes);
 }
 
 const std::string kNoClasses = "- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - -";
@@ -70,13 +64,7 @@ std::string spellLine(const std::string& name, const std::string& effect, const 
 
 // The first entry of a list that compiles.
 Bytes compileOne(const std::string& line, std::string* err = nullptr) {
-  TestBuild b;
-  auto o = compile(b, line);
-  EXPECT_FALSE(o.exited) << o.err;
-  if (err) *err = o.err;
-  if (o.exited) return Bytes(72, 0);
-  Bytes data = b.finish().data(0);
-  return Bytes(data.begin() + 2, data.begin() + 74);
+  return firstEntry(compileSpells, "spells.txt", line, "SP", 72, err);
 }
 
 TEST(Spells, EmptyListStillAddsTheRecord) {

@@ -1,7 +1,6 @@
 #pragma once
-// What the number-table compilers (classes, monsters, monster table, AC table)
-// share: an input table that is closed on every way out, and atoi's rules for
-// a column.
+// What the table compilers share: an input table that is closed on every way
+// out, its line-by-line reading, atoi's rules for a column and name fields.
 
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +26,15 @@ struct TableInput {
 // Opens path for reading. A file that cannot be opened is reported through
 // perror with openMessage and ends the build with status 1.
 void openTable(TableInput& in, const std::string& path, const std::string& openMessage);
+
+// Reads the table's next line into the reader's tokens and its count into
+// count; false at the end of the file, which is a count of 0 with the file at
+// its end (a 0 before the end is a line of one unquoted token).
+inline bool readTableLine(TokenReader& reader, int& count) {
+  if (reader.atEnd()) return false;
+  count = readTokens(reader);
+  return !(count == 0 && reader.atEnd());
+}
 
 // A column's number by atoi's rules: leading white space, an optional sign,
 // decimal digits; anything else (an empty or missing token too) is 0. Digits

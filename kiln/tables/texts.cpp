@@ -33,9 +33,8 @@ int compileTexts(RunState& run, const std::string& path, const char* code, Datab
   std::vector<uint16_t> offsets;
   std::vector<uint8_t> block;
   int index = 0;
-  while (!reader.atEnd()) {
-    int count = readTokens(reader);
-    if (count == 0 && reader.atEnd()) break;
+  int count = 0;
+  while (readTableLine(reader, count)) {
     if (count != 3) {
       std::fprintf(stderr, "ERROR: Found %d tokens, expected 3\n", count);
       dumpTokens(reader, stderr);

@@ -2,21 +2,18 @@
 
 #include <chrono>
 
-#include "kiln/test_support.h"
+#include "kiln/tables/table_testing.h"
 
 namespace kiln {
 namespace {
 
-using testing::Bytes;
-using testing::capture;
-using testing::TestBuild;
+using namespace testing;
 
 Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // Runs the compiler on a table written into the build folder.
-testing::Outcome compile(TestBuild& b, const std::string& table, int kind, const char* code = "TX") {
-  std::string path = b.dir.write("texts.txt", table);
-  return capture([&] { compileTexts(b.run, path, code, b.db(), kind); });
+Outcome compile(TestBuild& b, const std::string& table, int kind, const char* code = "TX") {
+  return compileTable(b, compileTexts, "texts.txt", table, code, kind);
 }
 
 std::string headerFile(TestBuild& b) { return b.dir.path("src/Talmoric2/src/textpdb.h"); }

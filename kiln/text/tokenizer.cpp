@@ -1,5 +1,8 @@
 #include "kiln/text/tokenizer.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "common/exit.h"
 
 namespace kiln {
@@ -66,6 +69,13 @@ int readTokens(TokenReader& reader) {
       return 0;
     }
     if (c == EOF) {
+      // A failed read is not the end of the table: callers read on until the
+      // end of the file, so it would never come.
+      if (std::ferror(reader.file)) {
+        std::fprintf(stderr, "ERROR: %s line %d: could not read the file: %s\n", reader.path.c_str(),
+                     reader.physicalLine, std::strerror(errno));
+        kit::fail(1);
+      }
       reader.line = reader.physicalLine;
       return stored ? count : 0;
     }

@@ -33,7 +33,8 @@ struct TokenReader {
 // count of tokens ended by a blank, a tab or a closing quote (a last unquoted
 // token is stored but not counted). 0 with atEnd() is the end of the file.
 // A line of more than 80 tokens or a token of more than 999 characters is
-// refused with an "ERROR: " message naming the file and line (kit::fail(1)).
+// refused with an "ERROR: " message naming the file and line (kit::fail(1)),
+// and so is a read that fails.
 int readTokens(TokenReader& reader);
 
 // Prints "  %d) |%s|\n" per slot up to the first empty one, then "%d tokens read\n".

@@ -234,6 +234,22 @@ TEST(Tokenizer, TokenOf999FitsAnd1000IsRefused) {
   EXPECT_EQ(o.err, "ERROR: " + in.reader.path + " line 3: token 0 is longer than 999 characters\n");
 }
 
+TEST(Tokenizer, ReadFailureEndsTheBuildInsteadOfLooping) {
+  // Reading a folder fails at once (EISDIR); every table compiler reads on
+  // until the end of the file, which a failing read never reaches.
+  TempDir dir;
+  TokenReader reader;
+  reader.path = dir.root.string();
+  reader.file = std::fopen(reader.path.c_str(), "rb");
+  ASSERT_NE(reader.file, nullptr);
+  auto o = capture([&] { readTokens(reader); });
+  std::fclose(reader.file);
+  EXPECT_TRUE(o.exited);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(o.pause);
+  EXPECT_EQ(o.err, "ERROR: " + reader.path + " line 1: could not read the file: Is a directory\n");
+}
+
 TEST(Tokenizer, TenThousandLinesAreQuick) {
   std::string text;
   for (int i = 0; i < 10000; ++i) text += "T" + std::to_string(i) + " \"a text of some length, " + std::to_string(i) + "\"\n";

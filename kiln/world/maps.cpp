@@ -142,7 +142,7 @@ int compileMaps(RunState& run, const std::string& path, const char* code, Databa
       kit::fail(1);
     }
     ++run.world.mapSequence;
-    compileMap(inputPath(run, name), db, code);
+    compileMap(listedFilePath(run, name), db, code);
   }
   return 0;
 }

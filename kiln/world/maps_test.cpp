@@ -217,6 +217,15 @@ TEST(Maps, NumbersRunOnAcrossLines) {
   EXPECT_EQ(b.finish().recordCount(), 3);
 }
 
+TEST(Maps, MapFilePathAlwaysTakesTheSeparator) {
+  MapBuild b;
+  b.run.options.forwardSlashes = false;
+  b.run.buildDirectory = b.dir.path("Quest\\");
+  auto o = b.compile("maps.txt", "0 m.map\n");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "ERROR: Can not open " + b.dir.path("Quest\\\\m.map") + ": No such file or directory\n");
+}
+
 TEST(Maps, ListFailures) {
   MapBuild b;
   auto o = b.compile("empty.txt", "# none\n");

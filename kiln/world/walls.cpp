@@ -158,8 +158,10 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
 }
 
 int compileWalls(RunState& run, const std::string& path, const char* code, Database& db) {
-  // Created before the list is read, where a failure has always been reported.
-  kit::AtomicFile& attrFile = run.world.wallAttrFile;
+  // Each WA line writes wallattr.bin anew with the walls of its own list. It is
+  // created before the list is read, where a failure has always been reported,
+  // and put in place whole once the list is done.
+  kit::AtomicFile attrFile;
   if (!attrFile.open(run.adventuresPath + run.separator() + "wallattr.bin")) {
     std::perror("ERROR: Could not open wall attrib file");
     kit::fail(1);
@@ -176,7 +178,7 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
   list.numberName = "wall number";
   list.skip = skipListLine;
 
-  std::vector<uint8_t> attributes = run.world.wallAttributes;
+  std::vector<uint8_t> attributes;
   long long number;
   std::string name;
   while (nextListEntry(run, list, number, name)) {
@@ -185,22 +187,15 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
       kit::fail(1);
     }
     ++run.world.wallSequence;
-    compileWall(inputPath(run, name), db, attributes, code);
+    compileWall(listedFilePath(run, name), db, attributes, code);
   }
-  run.world.wallAttributes = std::move(attributes);
-  return 0;
-}
-
-void finishWallAttributes(RunState& run) {
-  kit::AtomicFile& attrFile = run.world.wallAttrFile;
-  if (!attrFile.file) return;
-  const std::vector<uint8_t>& attributes = run.world.wallAttributes;
   bool written = attributes.empty() ||
                  std::fwrite(attributes.data(), 1, attributes.size(), attrFile.file) == attributes.size();
   if (!written || !attrFile.commit()) {
     std::perror("ERROR: Could not write wall attrib file");
     kit::fail(1);
   }
+  return 0;
 }
 
 }  // namespace kiln

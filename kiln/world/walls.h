@@ -16,15 +16,10 @@ constexpr size_t kWallNameField = 64;
 constexpr int kWallViews = 10;
 constexpr int kMaxWallBrushes = 255;        // the count and view starts are single bytes
 
-// WA: compiles every wall file of the walls list at path, one record each.
-// Creates wallattr.bin in the adventures folder (reporting a failure at once);
-// finishWallAttributes fills it.
+// WA: compiles every wall file of the walls list at path, one record each,
+// and writes wallattr.bin in the adventures folder with one entry per wall of
+// the list.
 int compileWalls(RunState& run, const std::string& path, const char* code, Database& db);
-
-// Called once the open database is finished: when a WA line has created
-// wallattr.bin, writes the attributes of every wall of the build so far into
-// it and puts it in place.
-void finishWallAttributes(RunState& run);
 
 // Compiles one wall file: adds its record to db and appends its wallattr.bin
 // entry to wallAttributes.

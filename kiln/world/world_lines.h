@@ -24,6 +24,7 @@ bool scanNumber(const char*& p, long long& value);
 // 0 when there is no number. Keeps the low 32 bits.
 int atoiRule(const char* text);
 
+
 // A walls or maps list being read.
 struct ListReader {
   FILE* file = nullptr;

@@ -1,8 +1,10 @@
 #pragma once
-// Test helpers for the bitmap code: a small BMP writer and the device's side
-// of the run-length stream.
+// Test helpers for the graphics code: a small BMP writer, the device's side
+// of the run-length stream, and where the test images and the sample live.
 
 #include <cstdint>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "kiln/graphics/graphics_state.h"
@@ -111,6 +113,23 @@ inline Palette cubePalette() {
 // The slot of a web-safe colour in cubePalette().
 constexpr int cubeSlot(int r, int g, int b) {
   return (r | g | b) == 0 ? 255 : (5 - b / 51) * 36 + (5 - r / 51) * 6 + (5 - g / 51);
+}
+
+// A file of testdata/ (images written by ImageMagick, see its scripts).
+inline std::string fixture(const std::string& name) {
+  return (std::filesystem::path(__FILE__).parent_path() / "testdata" / name).string();
+}
+
+// The sample adventure, examples/Quest, and a file of it.
+inline std::string sampleFolder() {
+  return (std::filesystem::path(__FILE__).parent_path() / "../../examples/Quest").string();
+}
+inline std::string samplePath(const std::string& name) { return sampleFolder() + "/" + name; }
+
+// The block printed for a bitmap header fault.
+inline std::string framed(const std::string& path, const std::string& message) {
+  return "\n=============================================\nFile: " + path + "\n" + message +
+         "=============================================\n";
 }
 
 }  // namespace kiln::testing
