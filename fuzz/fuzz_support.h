@@ -22,7 +22,6 @@
 #include "common/exit.h"
 #include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
-#include "kiln/world/walls.h"
 
 namespace kiln::fuzz {
 
@@ -178,8 +177,6 @@ void runOnce(Work&& work) {
       run.openDatabase = createPDB("Fuzz.FUZZ", scratch().build + "/fuzz", 0x54414456, 0x546C6D32, 0x0100);
       work(run);
       finishPDB(*run.openDatabase);
-      run.openDatabase.reset();
-      finishWallAttributes(run);
     } catch (const kit::Exit&) {
     }
   }
