@@ -1,6 +1,7 @@
 #include "kiln/graphics/bitmap_list.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -63,7 +64,8 @@ std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& 
 
   // The first entry may start anywhere; the rest must count on by one, so a
   // missing or doubled line cannot shift every later brush unnoticed.
-  if (list.entries > 0 && number != list.lastNumber + 1) {
+  // Numbers too large for a long are read as LONG_MAX, which nothing can follow.
+  if (list.entries > 0 && (list.lastNumber == LONG_MAX || number != list.lastNumber + 1)) {
     std::fprintf(stderr, "ERROR: brush out of sequence %d %s\n", int(number), name.c_str());
     kit::fail(1);
   }

@@ -104,6 +104,10 @@ TEST(CompileBitmapList, EntryNumbersRunOnByOne) {
   EXPECT_EQ(o.err, "ERROR: brush out of sequence 2 b.bmp\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(compileList(b, "3 a.bmp\n3 b.bmp\n", 2).err, "ERROR: brush out of sequence 3 b.bmp\n");
+  // A number beyond the range of long (found by fuzzing): nothing can follow it.
+  EXPECT_EQ(compileList(b, "99999999999999999999 a.bmp\n0 b.bmp\n", 2).err,
+            "ERROR: brush out of sequence 0 b.bmp\n");
+  EXPECT_EQ(compileList(b, "99999999999999999999 a.bmp\n99999999999999999999 b.bmp\n", 2).status, 1);
 }
 
 TEST(CompileBitmapList, LinesWithoutANumberOrAFileName) {
