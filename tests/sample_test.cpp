@@ -16,7 +16,7 @@ TEST(SampleAdventure, BuildsEveryDatabaseWithoutAWarning) {
   kit::testing::Adventure a;
   std::filesystem::copy(kit::testing::sourcePath("examples/Quest"), a.quest,
                         std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-  Result r = a.kiln({"-fs", "-hist", a.path("pdbs.cfg")});
+  Result r = a.kiln({"-fs", "-hist", "-text", a.path("pdbs.cfg")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "Talmoric ][ Resource Compiler. V0.99.1\n");
   EXPECT_NE(r.out.find("Done.\n"), std::string::npos);
@@ -39,6 +39,7 @@ TEST(SampleAdventure, BuildsEveryDatabaseWithoutAWarning) {
       EXPECT_EQ(kit::testing::recordCode(records[i]), db.codes[i]) << db.file << " record " << i;
   }
   EXPECT_EQ(readBytes(a.adv + "/wallattr.bin").size(), 3u * 69);
+  EXPECT_EQ(readText(a.path("src/Talmoric2/src/textpdb.h")).rfind("#define TXT_INTRO 0\n", 0), 0u);
   std::string histogram = readText(a.s.path("histogram.txt"));
   EXPECT_EQ(std::count(histogram.begin(), histogram.end(), '\n'), 2 + 256) << histogram.substr(0, 200);
 }
