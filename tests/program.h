@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/test_files.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,46 +20,13 @@
 
 namespace kit::testing {
 
-using Bytes = std::vector<uint8_t>;
-
-// Timing bounds hold for an optimised build; sanitizers slow everything down.
-#ifdef KIT_SANITIZE
-constexpr double kSlowdown = 20;
-#else
-constexpr double kSlowdown = 1;
-#endif
-
 inline std::string binPath(const std::string& program) { return std::string(KIT_BIN_DIR) + "/" + program; }
 inline std::string sourcePath(const std::string& rel) { return std::string(KIT_SOURCE_DIR) + "/" + rel; }
 
-struct Scratch {
-  std::filesystem::path root;
-  Scratch() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kit-prog-XXXXXX").string();
-    root = mkdtemp(tmpl.data());
-  }
-  ~Scratch() {
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-  }
-  std::string path(const std::string& name) const { return (root / name).string(); }
-  std::string write(const std::string& name, const std::string& text) const {
-    return write(name, Bytes(text.begin(), text.end()));
-  }
-  std::string write(const std::string& name, const Bytes& bytes) const {
-    auto p = root / name;
-    std::filesystem::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return p.string();
-  }
-};
-
-inline Bytes readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using Scratch = TempDir;
+inline Bytes readBytes(const std::string& path) { return readFile(path); }
 inline std::string readText(const std::string& path) {
-  Bytes b = readBytes(path);
+  Bytes b = readFile(path);
   return std::string(b.begin(), b.end());
 }
 
