@@ -106,7 +106,8 @@ void finishPDB(Database& db) {
   // would double the memory of the largest database for nothing.
   const std::vector<uint8_t>& data = db.recordData;
   if (std::fwrite(file.data(), 1, file.size(), db.out.file) != file.size() ||
-      std::fwrite(data.data(), 1, data.size(), db.out.file) != data.size() || !db.out.commit())
+      (!data.empty() && std::fwrite(data.data(), 1, data.size(), db.out.file) != data.size()) ||
+      !db.out.commit())
     failOutput(db.path);
   std::printf("Wrote %d records for %d data bytes.\n", int(count), int(db.recordData.size()));
   db.recordData = {};
