@@ -1,0 +1,48 @@
+#pragma once
+// What a record decoder tells about one record of a database: a one-line
+// summary in the author's terms and every field, as an ordered tree that
+// unkiln prints as indented text or as JSON. Field names are the names kiln's
+// input files and messages use.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kiln {
+
+struct Node {
+  enum class Kind { Null, Bool, Number, Text, List, Object };
+  Kind kind = Kind::Null;
+  bool flag = false;
+  long long number = 0;
+  std::string text;
+  std::vector<std::pair<std::string, Node>> members;  // Object, in order
+  std::vector<Node> items;                            // List
+
+  static Node boolean(bool v) { Node n; n.kind = Kind::Bool; n.flag = v; return n; }
+  static Node num(long long v) { Node n; n.kind = Kind::Number; n.number = v; return n; }
+  static Node str(std::string v) { Node n; n.kind = Kind::Text; n.text = std::move(v); return n; }
+  static Node list() { Node n; n.kind = Kind::List; return n; }
+  static Node object() { Node n; n.kind = Kind::Object; return n; }
+
+  // Adds a member to an object (or an item to a list) and returns this node,
+  // so that fields can be chained.
+  Node& add(const std::string& key, Node value) {
+    members.emplace_back(key, std::move(value));
+    return *this;
+  }
+  Node& push(Node value) {
+    items.push_back(std::move(value));
+    return *this;
+  }
+};
+
+// The decoded record. A decoder that finds the record damaged (shorter than
+// its format, counts that do not fit, a stream that unpacks to the wrong size)
+// returns false with a one-line reason instead.
+struct RecordInfo {
+  std::string summary;  // e.g. "B8 64x64 8-bit masked", "TX 312 texts"
+  Node fields;          // an Object
+};
+
+}  // namespace kiln
