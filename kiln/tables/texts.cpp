@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/exit.h"
-#include "common/files.h"
+#include "common/output_file.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
@@ -20,8 +20,9 @@ std::string textHeaderPath(const RunState& run) {
 int compileTexts(RunState& run, const std::string& path, const char* code, Database& db, int kind) {
   // The header is written beside its final path and only renamed into place
   // once the whole table has compiled, so a fault leaves the previous one.
+  std::string headerPath = textHeaderPath(run);
   kit::AtomicFile header;
-  if (run.options.writeTextHeader && !header.open(textHeaderPath(run))) {
+  if (run.options.writeTextHeader && !header.open(headerPath)) {
     std::perror("ERROR: Could not open include file for write");
     kit::fail(1);
   }
@@ -74,7 +75,7 @@ int compileTexts(RunState& run, const std::string& path, const char* code, Datab
   addPDBEntry(db, code, payload);
 
   if (header.file && !header.commit()) {
-    std::perror("ERROR: Could not open include file for write");
+    kit::reportWriteFailure(headerPath);
     kit::fail(1);
   }
   return 0;

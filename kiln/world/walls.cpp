@@ -6,6 +6,7 @@
 
 #include "common/exit.h"
 #include "common/files.h"
+#include "common/output_file.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
 #include "kiln/world/world_lines.h"
@@ -161,8 +162,9 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
   // Each WA line writes wallattr.bin anew with the walls of its own list. It is
   // created before the list is read, where a failure has always been reported,
   // and put in place whole once the list is done.
+  std::string attrPath = run.adventuresPath + run.separator() + "wallattr.bin";
   kit::AtomicFile attrFile;
-  if (!attrFile.open(run.adventuresPath + run.separator() + "wallattr.bin")) {
+  if (!attrFile.open(attrPath)) {
     std::perror("ERROR: Could not open wall attrib file");
     kit::fail(1);
   }
@@ -189,10 +191,8 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
     ++run.world.wallSequence;
     compileWall(listedFilePath(run, name), db, attributes, code);
   }
-  bool written = attributes.empty() ||
-                 std::fwrite(attributes.data(), 1, attributes.size(), attrFile.file) == attributes.size();
-  if (!written || !attrFile.commit()) {
-    std::perror("ERROR: Could not write wall attrib file");
+  if (!attrFile.write(attributes.data(), attributes.size()) || !attrFile.commit()) {
+    kit::reportWriteFailure(attrPath);
     kit::fail(1);
   }
   return 0;
