@@ -7,8 +7,8 @@
 // flushes the temporary file to the disk, renames it over the final file and
 // syncs the folder, so that after a crash the output is the old file or the
 // new one, never an empty one. While a temporary file exists its path is on a
-// list that an interrupt (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break or a
-// closed console on Windows) removes before the process ends.
+// list that an interrupt (SIGINT, SIGTERM, SIGHUP, SIGPIPE; Ctrl+C, Ctrl+Break
+// or a closed console on Windows) removes before the process ends.
 
 #include <cstddef>
 #include <cstdint>

@@ -18,7 +18,8 @@ namespace temp_list {
 
 namespace {
 
-const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: kiln's output piped into head ends it as surely as Ctrl+C.
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 void removeOne(const char* path) { unlink(path); }
 

@@ -119,7 +119,7 @@ TEST(AtomicFilePosix, AFullDiskIsAWriteFailureThatLeavesThePreviousFile) {
 }
 
 TEST(AtomicFilePosix, ASignalRemovesTheTemporaryFilesAndEndsByThatSignal) {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     TempDir dir;
     std::string path = dir.write("out.pdb", "previous");
     pid_t pid = fork();
