@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "common/files.h"
-#include "common/output_file.h"
 #include "common/ini.h"
+#include "common/output_file.h"
 #include "common/settings.h"
 
 namespace kit {

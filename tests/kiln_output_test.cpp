@@ -112,6 +112,16 @@ TEST(KilnOutput, AFullDiskIsAWriteFailureThatKeepsThePreviousDatabase) {
   EXPECT_EQ(err.find("Press ENTER"), std::string::npos);
   EXPECT_EQ(readText(data), "previous database");
   EXPECT_EQ(temporaryFiles(a.s.root.string()), std::vector<std::string>{});
+
+  // The same for a side file: the databases (8724 bytes at most) and
+  // wallattr.bin fit, the 9838 bytes of the histogram do not.
+  a.s.write("histogram.txt", "previous histogram");
+  pid = startKiln(a.s.root.string(), a.adv, {"-fs", "-hist", a.config()}, a.s.path("log"), "0", 9000);
+  EXPECT_EQ(exitStatus(waitFor(pid)), 1);
+  err = readText(a.s.path("log.err"));
+  EXPECT_NE(err.find("ERROR: failed to write histogram.txt: File too large\n"), std::string::npos) << err;
+  EXPECT_EQ(readText(a.s.path("histogram.txt")), "previous histogram");
+  EXPECT_EQ(temporaryFiles(a.s.root.string()), std::vector<std::string>{});
 }
 
 TEST(KilnOutput, TwoBuildsOfOneAdventureAtOnceBothSucceedWithWholeFiles) {
