@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "common/exit.h"
-#include "kiln/graphics/bmp_file.h"
+#include "kiln/graphics/image_file.h"
 #include "kiln/graphics/colour.h"
 
 namespace kiln {
@@ -141,7 +141,7 @@ std::array<ShadeTable, 5> buildShadeTables(const Palette& palette) {
 }
 
 const Palette& compilePalette(RunState& run, const std::string& path, const char* code, Database& db) {
-  std::vector<uint8_t> bmp = readBmpFile(path);
+  std::vector<uint8_t> bmp = readImageFile(path);
   const uint8_t* table = bmp.data() + findColourTable(bmp);
 
   // The listing shows the file's own order, before rearranging.
