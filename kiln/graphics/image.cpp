@@ -65,6 +65,15 @@ std::string pngFault(const char* what) {
 }  // namespace
 
 std::string readPngHeader(const std::vector<uint8_t>& file, ImageHeader& header) {
+  // Every chunk must lie within the file: stb_image allocates room for a
+  // chunk by its stated length before reading it.
+  for (size_t at = 8; at < file.size();) {
+    if (file.size() - at < 12) return "ERROR: unreadable .png file: a chunk runs past the end of the file\n";
+    const uint64_t length = uint64_t(file[at]) << 24 | uint64_t(file[at + 1]) << 16 | file[at + 2] << 8 | file[at + 3];
+    if (length > file.size() - at - 12) return "ERROR: unreadable .png file: a chunk runs past the end of the file\n";
+    if (std::memcmp(file.data() + at + 4, "IEND", 4) == 0) break;
+    at += 12 + size_t(length);
+  }
   int w = 0, h = 0, channels = 0;
   if (file.size() > 0x7FFFFFFF ||
       !stbi_info_from_memory(file.data(), int(file.size()), &w, &h, &channels))

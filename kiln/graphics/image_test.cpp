@@ -216,6 +216,11 @@ TEST(ImageReader, WhatItStillRefuses) {
   EXPECT_EQ(decode(handBmp(4, 1, 8, 1, table({0}), {}), p),
             "ERROR: the pixel data at offset 58 lies past the end of the file\n");
   EXPECT_EQ(decode(Bytes{'G', 'I', 'F', '8'}, p), "ERROR: input file is not a .bmp format\n");
+  // A PNG chunk longer than the file is refused before the decoder sizes a
+  // buffer by it.
+  Bytes png = readFile(fixture("pl_brush.png"));
+  png[33] = 0x7F;  // the first chunk after IHDR
+  EXPECT_EQ(decode(png, p), "ERROR: unreadable .png file: a chunk runs past the end of the file\n");
 }
 
 }  // namespace
