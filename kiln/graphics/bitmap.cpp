@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "common/exit.h"
+#include "kiln/graphics/colour.h"
 #include "kiln/graphics/image.h"
 #include "kiln/graphics/image_file.h"
-#include "kiln/graphics/colour.h"
 #include "kiln/graphics/rle.h"
 
 namespace kiln {

@@ -1,5 +1,6 @@
 #include "kiln/graphics/image.h"
 
+#include <algorithm>
 #include <cstring>
 
 // PNG through stb_image (Debian's libstb-dev), the same decoder on every
@@ -86,17 +87,32 @@ std::string readPngHeader(const std::vector<uint8_t>& file, ImageHeader& header)
 
 std::string decodePng(const std::vector<uint8_t>& file, Picture& picture) {
   int w = 0, h = 0, channels = 0;
-  // Every colour type and depth comes out as 8-bit red, green, blue, alpha;
-  // palette transparency (tRNS) included.
-  stbi_uc* rgba = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &channels, 4);
+  const int size = int(file.size());
+  // Every colour type and depth comes out as red, green, blue, alpha, palette
+  // transparency (tRNS) included. 16-bit samples are read as they are and
+  // scaled like any field, so that a partly transparent pixel stays partly
+  // transparent instead of being rounded to clear or solid.
+  const bool wide = stbi_is_16_bit_from_memory(file.data(), size);
+  void* rgba = wide ? static_cast<void*>(stbi_load_16_from_memory(file.data(), size, &w, &h, &channels, 4))
+                    : static_cast<void*>(stbi_load_from_memory(file.data(), size, &w, &h, &channels, 4));
   if (!rgba) return pngFault("unreadable .png file");
   picture.width = w;
   picture.height = h;
   picture.bitsPerPixel = 32;
   picture.pixels.resize(size_t(w) * size_t(h));
   for (size_t i = 0; i < picture.pixels.size(); ++i) {
-    const stbi_uc* p = rgba + 4 * i;
-    picture.pixels[i] = uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    uint32_t r, g, b, a;
+    if (wide) {
+      const stbi_us* p = static_cast<const stbi_us*>(rgba) + 4 * i;
+      r = scaleField(p[0], 16);
+      g = scaleField(p[1], 16);
+      b = scaleField(p[2], 16);
+      a = p[3] == 0 ? 0 : p[3] == 0xFFFF ? 255 : std::clamp<uint32_t>(scaleField(p[3], 16), 1, 254);
+    } else {
+      const stbi_uc* p = static_cast<const stbi_uc*>(rgba) + 4 * i;
+      r = p[0], g = p[1], b = p[2], a = p[3];
+    }
+    picture.pixels[i] = a << 24 | r << 16 | g << 8 | b;
   }
   stbi_image_free(rgba);
   indexColours(picture);

@@ -50,6 +50,7 @@ TEST(ImageReader, EveryFixtureConvertsLikeItsPlainTwin) {
       {"pl_brush.png", "tw_brush.bmp"},              // RGB
       {"pl_brush_rgba.png", "tw_brush.bmp"},         // alpha 0 for red
       {"pl_brush_trns.png", "tw_brush.bmp"},         // palette with a transparent entry
+      {"im_brush_rgba16.png", "tw_brush.bmp"},       // 16 bits a sample
       {"im_many_rle8.bmp", "tw_many.bmp"},
       {"im_many_v5.bmp", "tw_many.bmp"},             // RLE8 under a 124-byte header
       {"im_gray_rle.bmp", "tw_gray.bmp"},
@@ -92,12 +93,14 @@ TEST(ImageReader, FoundByItsFirstBytesNotItsName) {
 
 TEST(ImageReader, PartialAlphaIsRefusedNamingThePixel) {
   TestBuild b;
-  for (int depth : {2, 8}) {
-    Converted c = convertFile(b, fixture("bad_partial_alpha.png"), depth);
-    EXPECT_EQ(c.outcome.status, 1);
-    EXPECT_EQ(c.outcome.err, "ERROR: pixel 5,2 of " + fixture("bad_partial_alpha.png") +
-                                 " is partly transparent (alpha 128); a pixel is either drawn or transparent\n");
-    EXPECT_TRUE(c.record.empty());
+  for (const char* name : {"bad_partial_alpha.png", "bad_partial_alpha16.png"}) {  // 8 and 16 bits a sample
+    for (int depth : {2, 8}) {
+      Converted c = convertFile(b, fixture(name), depth);
+      EXPECT_EQ(c.outcome.status, 1);
+      EXPECT_EQ(c.outcome.err, "ERROR: pixel 5,2 of " + fixture(name) +
+                                   " is partly transparent (alpha 128); a pixel is either drawn or transparent\n");
+      EXPECT_TRUE(c.record.empty());
+    }
   }
 }
 

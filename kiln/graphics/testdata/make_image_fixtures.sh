@@ -84,4 +84,7 @@ $IM src_many.ppm -type Palette BMP3:im_many_rle8.bmp
 $IM src_many.ppm -type Palette BMP:im_many_v5.bmp
 $IM src_gray.pgm -type Palette -compress RLE BMP3:im_gray_rle.bmp
 $IM src_mono.pgm -type Bilevel BMP3:im_mono_bilevel.bmp
+# 16 bits a sample, alpha included: scaled to 8 bits, half transparency kept.
+$IM pl_brush_rgba.png -depth 16 PNG64:im_brush_rgba16.png
+$IM bad_partial_alpha.png -depth 16 PNG64:bad_partial_alpha16.png
 rm -f src_*
