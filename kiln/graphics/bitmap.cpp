@@ -75,12 +75,29 @@ void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& recor
 // (its byte 0 and its mask bit clear). One pass counts the pixels of each
 // colour, which tells whether the image is masked (or uses an index past its
 // colour table); a second writes the planes.
-void encode8(RunState& run, const std::string& path, const Picture& img, const std::vector<int>& colour,
-             Database& db, int compressFlag, const char* code, BitmapTotals& totals) {
+// Index is the picture's pixel type: a byte into a colour table, or a
+// number into its distinct colours.
+template <class Index>
+void encode8(RunState& run, const std::string& path, const Picture& img, const Index* px,
+             const std::vector<int>& colour, Database& db, int compressFlag, const char* code, BitmapTotals& totals) {
   const int W = img.width, H = img.height;
   const size_t n = size_t(W) * H;
   std::vector<uint32_t> counts(colour.size());
-  for (uint32_t index : img.pixels) ++counts[index];
+  if constexpr (sizeof(Index) == 1) {
+    // Four tallies, so that a run of one colour does not wait on its own count.
+    uint32_t tally[4][256] = {};
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      ++tally[0][px[i]];
+      ++tally[1][px[i + 1]];
+      ++tally[2][px[i + 2]];
+      ++tally[3][px[i + 3]];
+    }
+    for (; i < n; ++i) ++tally[0][px[i]];
+    for (int c = 0; c < 256; ++c) counts[c] = tally[0][c] + tally[1][c] + tally[2][c] + tally[3][c];
+  } else {
+    for (size_t i = 0; i < n; ++i) ++counts[px[i]];
+  }
   bool masked = false, offTable = false;
   for (size_t i = 0; i < counts.size(); ++i)
     if (counts[i]) {
@@ -108,13 +125,18 @@ void encode8(RunState& run, const std::string& path, const Picture& img, const s
   for (size_t i = 0; i < colour.size(); ++i) slot[i] = colour[i] >= 0 && colour[i] < 256 ? uint8_t(colour[i]) : 0;
   uint8_t* pixels = record.data() + 4 + M;
   if (!masked) {
-    for (size_t i = 0; i < n; ++i) pixels[i] = slot[img.pixels[i]];
+    for (size_t i = 0; i < n; i += 4) {  // W is a multiple of 4
+      pixels[i] = slot[px[i]];
+      pixels[i + 1] = slot[px[i + 1]];
+      pixels[i + 2] = slot[px[i + 2]];
+      pixels[i + 3] = slot[px[i + 3]];
+    }
   } else {
     // A set mask bit draws the pixel; a transparent pixel's byte stays 0, so
     // builds are reproducible.
     for (int y = 0; y < H; ++y) {
       uint8_t* mask = record.data() + 4 + size_t(y) * maskRow;
-      const uint32_t* row = img.pixels.data() + size_t(y) * W;
+      const Index* row = px + size_t(y) * W;
       for (int x = 0; x < W; ++x) {
         if (colour[row[x]] == kTransparent) continue;
         pixels[size_t(y) * W + x] = slot[row[x]];
@@ -260,7 +282,10 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
   std::vector<int> colour(std::max<size_t>(256, entries.size()), kOffTable);
   if (depth == 8) {
     mapColours(run.graphics, *palette, entries, path, colour);
-    encode8(run, path, img, colour, db, compressFlag, code, totals);
+    if (img.colourTable)
+      encode8(run, path, img, img.indices.data(), colour, db, compressFlag, code, totals);
+    else
+      encode8(run, path, img, img.pixels.data(), colour, db, compressFlag, code, totals);
     return;
   }
 

@@ -29,20 +29,24 @@ struct ImageHeader {
 };
 
 // A decoded picture, top row first. With a colour table (BMP of 1, 4 or 8
-// bits) pixels index the file's table, whose entries are kept as stored:
-// reserved byte, red, green, blue from the high byte down; an index may lie
-// past the table, which is the caller's fault to report. Without one, pixels
-// index the picture's distinct colours, alpha, red, green, blue from the high
-// byte down, in the order they first appear.
+// bits) the pixels are `indices` into the file's table, whose entries are
+// kept as stored: reserved byte, red, green, blue from the high byte down; an
+// index may lie past the table, which is the caller's fault to report.
+// Without one, `pixels` index the picture's distinct colours, alpha, red,
+// green, blue from the high byte down, in the order they first appear.
 struct Picture {
   int width = 0;
   int height = 0;
   int bitsPerPixel = 0;
   bool colourTable = false;
   std::vector<uint32_t> colours;
-  std::vector<uint32_t> pixels;  // width * height
+  std::vector<uint8_t> indices;  // width * height, with a colour table
+  std::vector<uint32_t> pixels;  // width * height, without one
 
-  uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+  uint32_t at(int x, int y) const {
+    const size_t i = size_t(y) * size_t(width) + size_t(x);
+    return colourTable ? indices[i] : pixels[i];
+  }
 };
 
 // Reads and checks the header: the texts returned are the fault messages

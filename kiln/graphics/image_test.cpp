@@ -145,15 +145,15 @@ TEST(ImageReader, RunLengthStreams) {
   Bytes rle8 = {3, 1, 0, 3, 5, 6, 7, 0, 0, 0, 0, 2, 2, 1, 2, 4, 0, 1};
   Picture p;
   ASSERT_EQ(decode(handBmp(8, 3, 8, 1, table({0, 1, 2, 3, 4, 5, 6, 7}), rle8), p), "");
-  EXPECT_EQ(p.pixels, (std::vector<uint32_t>{0, 0, 4, 4, 0, 0, 0, 0,     // top: after the delta
-                                             0, 0, 0, 0, 0, 0, 0, 0,     // skipped by the delta
-                                             1, 1, 1, 5, 6, 7, 0, 0}));  // bottom, ended early
+  EXPECT_EQ(p.indices, (Bytes{0, 0, 4, 4, 0, 0, 0, 0,     // top: after the delta
+                                0, 0, 0, 0, 0, 0, 0, 0,     // skipped by the delta
+                                1, 1, 1, 5, 6, 7, 0, 0}));  // bottom, ended early
   EXPECT_EQ(p.colours.size(), 8u);
   // RLE4: a run alternates the two nibbles; an absolute run of 5 nibbles
   // takes 3 bytes, padded to 4.
   Bytes rle4 = {5, 0x12, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1};
   ASSERT_EQ(decode(handBmp(12, 1, 4, 2, table({0, 1, 2, 3, 4, 5, 6, 7}), rle4), p), "");
-  EXPECT_EQ(p.pixels, (std::vector<uint32_t>{1, 2, 1, 2, 1, 3, 4, 5, 6, 7, 0, 0}));
+  EXPECT_EQ(p.indices, (Bytes{1, 2, 1, 2, 1, 3, 4, 5, 6, 7, 0, 0}));
 
   const std::string past = "ERROR: the run-length pixels run past the picture\n";
   const std::string cut = "ERROR: the run-length pixels run past the end of the file\n";
