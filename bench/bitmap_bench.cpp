@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#include "stb_image_write.h"
+
 #include "bench/bench_support.h"
 #include "kiln/driver/run_state.h"
 #include "kiln/graphics/bitmap.h"
@@ -69,14 +73,34 @@ std::vector<uint8_t> bmp(int size, int kind, bool offPalette) {
   return b;
 }
 
-void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPalette) {
+// The same picture as an RGBA PNG (pure red written as alpha 0), which
+// converts to the same record.
+std::vector<uint8_t> png(int size, int kind, bool offPalette) {
+  std::vector<uint8_t> b = bmp(size, kind, offPalette), rgba;
+  for (int y = size - 1; y >= 0; --y)
+    for (int x = 0; x < size; ++x) {
+      const uint8_t* e = b.data() + 54 + 4 * b[54 + 1024 + size_t(y) * size + x];
+      const bool red = e[2] == 255 && e[1] == 0 && e[0] == 0;
+      rgba.insert(rgba.end(), {e[2], e[1], e[0], uint8_t(red ? 0 : 255)});
+    }
+  std::vector<uint8_t> out;
+  stbi_write_png_to_func(
+      [](void* context, void* data, int n) {
+        auto* v = static_cast<std::vector<uint8_t>*>(context);
+        v->insert(v->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
+      },
+      &out, size, size, 4, rgba.data(), size * 4);
+  return out;
+}
+
+void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPalette, bool asPng = false) {
   std::string dir = (std::filesystem::temp_directory_path() / "kiln-bench-XXXXXX").string();
   if (!mkdtemp(dir.data())) {
     state.SkipWithError("no temporary folder");
     return;
   }
   std::string path = dir + "/b.bmp";
-  std::vector<uint8_t> file = bmp(size, kind, offPalette);
+  std::vector<uint8_t> file = asPng ? png(size, kind, offPalette) : bmp(size, kind, offPalette);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 
   RunState run;
@@ -99,6 +123,9 @@ BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_masked, 64, 2, false)->Unit(benchma
 BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_off_palette, 64, 1, true)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_convertBitmap8, tile128_flat, 128, 0, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_convertBitmap8, tile128_texture, 128, 1, false)->Unit(benchmark::kMicrosecond);
+// PNG twins of the brushes: a PNG brush should cost at most twice its BMP.
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_texture_png, 64, 1, false, true)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_masked_png, 64, 2, false, true)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kiln::bench

@@ -206,12 +206,15 @@ TEST(CompileBitmapList, ImagesWrittenByImageMagick) {
   EXPECT_EQ(b.run.graphics.colourCounts[blue], 16u + 256u);
   EXPECT_EQ(b.run.graphics.colourCounts[yellow], 16u + 256u);
 
-  // ImageMagick writes two colours with one bit per pixel.
+  // ImageMagick writes two colours with one bit per pixel: black at 0,0 on white.
   TestBuild m;
   std::filesystem::copy_file(fixture("im_mono1.bmp"), m.dir.path("im_mono1.bmp"));
   o = compileList(m, "0 im_mono1.bmp\n", 2);
-  EXPECT_EQ(o.err, framed(m.dir.path("im_mono1.bmp"), "ERROR: only 4 or 8 bit .bmp files supported.  Found 1\n"));
-  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "");
+  testing::PdbFile mono = m.finish();
+  ASSERT_EQ(mono.recordCount(), 1);
+  Bytes record = mono.data(0);
+  EXPECT_EQ(Bytes(record.begin(), record.begin() + 8), (Bytes{8, 2, 2, 0, 0xC0, 0, 0, 0}));
 }
 
 TEST(CompileBitmapList, AThousandBrushesCompileQuickly) {
