@@ -144,21 +144,21 @@ TEST(CompileBitmapList, DispatchRowsApplyTheDepthRule) {
   b.dir.write("a.bmp", dots());
   std::string list = b.dir.write("list.txt", "0 a.bmp\n");
   for (const char* code : {"B2", "B4", "B8", "T2", "T4", "T8"}) EXPECT_NE(findCompiler(code), nullptr) << code;
-  Outcome o = capture([&] { findCompiler("T2")(b.run, list, "T2"); });
+  Outcome o = capture([&] { findCompiler("T2")(b.run, list, "T2", b.db()); });
   EXPECT_EQ(o.err, "");
   EXPECT_EQ(b.run.graphics.graphicsDepth, 2);
-  o = capture([&] { findCompiler("B4")(b.run, list, "B4"); });
+  o = capture([&] { findCompiler("B4")(b.run, list, "B4", b.db()); });
   EXPECT_EQ(o.err, "Mismatched bit depth graphics. <2 != 4>\n");
   EXPECT_EQ(o.status, 1);
   // At 8 bits the run's palette goes along once a PA line has set it.
   TestBuild c;
   c.dir.write("a.bmp", dots());
   list = c.dir.write("list.txt", "0 a.bmp\n");
-  EXPECT_EQ(capture([&] { findCompiler("B8")(c.run, list, "B8"); }).err,
+  EXPECT_EQ(capture([&] { findCompiler("B8")(c.run, list, "B8", c.db()); }).err,
             "ERROR: you must define a palette before brushes\n");
   c.run.graphics.activePalette = testing::cubePalette();
   c.run.graphics.havePalette = true;
-  o = capture([&] { findCompiler("B8")(c.run, list, "B8"); });
+  o = capture([&] { findCompiler("B8")(c.run, list, "B8", c.db()); });
   EXPECT_EQ(o.err, "");
   testing::PdbFile pdb = c.finish();
   ASSERT_EQ(pdb.recordCount(), 1);

@@ -111,7 +111,7 @@ TEST(Font, AtMost1024GlyphWords) {
 TEST(Font, FileThatCannotBeOpenedIsReportedWithTheReason) {
   TestBuild t;
   std::string missing = t.dir.path("nofont.txt");
-  auto o = capture([&] { findCompiler("FN")(t.run, missing, "FN"); });
+  auto o = capture([&] { findCompiler("FN")(t.run, missing, "FN", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Can not open " + missing + ": No such file or directory\n");
