@@ -82,7 +82,7 @@ TEST(CompileBitmapList, EntryPathAlwaysTakesTheSeparator) {
   b.run.buildDirectory = b.dir.path("Quest\\");
   Outcome o = compileList(b, "0 a.bmp\n", 2);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Can not open " + b.dir.path("Quest\\\\a.bmp") + ": No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Can not open " + b.dir.path("Quest\\\\a.bmp") + ": No such file or directory\n" + at(b.dir.path("list.txt"), 1));
 }
 
 TEST(CompileBitmapList, EmptyListsAndTotalsPerList) {
@@ -101,12 +101,12 @@ TEST(CompileBitmapList, EntryNumbersRunOnByOne) {
   EXPECT_FALSE(compileList(b, "5 a.bmp\n6 b.bmp\n7 a.bmp\n", 2).exited);
   EXPECT_FALSE(compileList(b, "-1 a.bmp\n0 b.bmp\n", 2).exited);
   Outcome o = compileList(b, "0 a.bmp\n2 b.bmp\n", 2);
-  EXPECT_EQ(o.err, "ERROR: brush out of sequence 2 b.bmp\n");
+  EXPECT_EQ(o.err, "ERROR: brush out of sequence 2 b.bmp\n" + at(b.dir.path("list.txt"), 2));
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(compileList(b, "3 a.bmp\n3 b.bmp\n", 2).err, "ERROR: brush out of sequence 3 b.bmp\n");
+  EXPECT_EQ(compileList(b, "3 a.bmp\n3 b.bmp\n", 2).err, "ERROR: brush out of sequence 3 b.bmp\n" + at(b.dir.path("list.txt"), 2));
   // A number beyond the range of long (found by fuzzing): nothing can follow it.
   EXPECT_EQ(compileList(b, "99999999999999999999 a.bmp\n0 b.bmp\n", 2).err,
-            "ERROR: brush out of sequence 0 b.bmp\n");
+            "ERROR: brush out of sequence 0 b.bmp\n" + at(b.dir.path("list.txt"), 2));
   EXPECT_EQ(compileList(b, "99999999999999999999 a.bmp\n99999999999999999999 b.bmp\n", 2).status, 1);
 }
 
@@ -133,10 +133,10 @@ TEST(CompileBitmapList, PaletteAndOpenFailures) {
   EXPECT_FALSE(compileList(b, "0 a.bmp\n", 4, nullptr, "T4").exited);
 
   o = capture([&] { compileBitmapList(b.run, b.dir.path("none.txt"), "B4", b.db(), 4, nullptr); });
-  EXPECT_EQ(o.err, "ERROR: Could not open brush file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open brush file: No such file or directory\n" + at(b.dir.path("none.txt")));
   EXPECT_EQ(o.status, 1);
   o = capture([&] { compileBitmapList(b.run, b.dir.path("."), "B4", b.db(), 4, nullptr); });
-  EXPECT_EQ(o.err, "ERROR: Could not open brush file: Is a directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open brush file: Is a directory\n" + at(b.dir.path(".")));
 }
 
 TEST(CompileBitmapList, DispatchRowsApplyTheDepthRule) {
@@ -210,7 +210,8 @@ TEST(CompileBitmapList, ImagesWrittenByImageMagick) {
   TestBuild m;
   std::filesystem::copy_file(fixture("im_mono1.bmp"), m.dir.path("im_mono1.bmp"));
   o = compileList(m, "0 im_mono1.bmp\n", 2);
-  EXPECT_EQ(o.err, framed(m.dir.path("im_mono1.bmp"), "ERROR: only 4 or 8 bit .bmp files supported.  Found 1\n"));
+  EXPECT_EQ(o.err, framed(m.dir.path("im_mono1.bmp"), "ERROR: only 4 or 8 bit .bmp files supported.  Found 1\n") +
+                       at(m.dir.path("list.txt"), 1));
   EXPECT_EQ(o.status, 1);
 }
 

@@ -15,7 +15,8 @@ struct Keyword {
   uint8_t code;
 };
 
-// "  at FILE:LINE" on standard error: the path as kiln opened it, the line from 1.
+// "  at FILE:LINE" on standard error: the path as kiln opened it, the line from
+// 1. Nothing when neither is known (no path and line 0).
 void printAt(const std::string& path, int line);
 
 // "  at FILE" on standard error, for a fault about a whole file.
