@@ -103,7 +103,8 @@ void databaseLine(RunState& run, const std::string& line) {
   }
 
   if (!run.haveBuildDirectory) {
-    std::fprintf(stderr, "ERROR: NAME must be first in .cfg file");
+    // The message has never had a line end; the location needs one.
+    std::fprintf(stderr, "ERROR: NAME must be first in .cfg file\n");
     lineFault(run, 1);
   }
   // The type is judged first: a mistyped NAME line is an unknown type, not a

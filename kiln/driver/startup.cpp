@@ -114,7 +114,6 @@ void runKiln(RunState& run, int argc, char** argv) {
   if (!config) {
     std::fprintf(stderr, "filename: %s\n", configPath.c_str());
     std::perror("ERROR: Can't open config file");
-    kiln::printAtFile(configPath);
     kit::fail(3);
   }
   std::printf("Adventures Path = %s\n", run.adventuresPath.c_str());
