@@ -123,8 +123,8 @@ inline std::string fileNamesOnly(const std::string& err) {
     size_t end = err.find('\n', pos);
     end = end == std::string::npos ? err.size() : end + 1;
     std::string line = err.substr(pos, end - pos);
-    size_t slash = line.rfind('/');
-    if (line.rfind("  at /", 0) == 0 && slash != std::string::npos) line = "  at " + line.substr(slash + 1);
+    size_t slash = line.find_last_of("/\\");
+    if (line.rfind("  at ", 0) == 0 && slash != std::string::npos) line = "  at " + line.substr(slash + 1);
     out += line;
     pos = end;
   }

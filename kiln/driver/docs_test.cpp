@@ -48,7 +48,9 @@ Words backquoted(const std::string& line) {
 std::multimap<std::string, Words> guideLists() {
   std::multimap<std::string, Words> lists;
   const std::string marker = "<!-- keywords: ";
-  for (const auto& entry : std::filesystem::directory_iterator(KIT_DOCS_DIR)) {
+  // The guide lies in docs/ at the top of the source tree.
+  std::filesystem::path docs = std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "docs";
+  for (const auto& entry : std::filesystem::directory_iterator(docs)) {
     if (entry.path().extension() != ".md") continue;
     std::ifstream in(entry.path());
     std::string line;
