@@ -64,8 +64,9 @@ void lineVersion(const RunState& run, const std::string& text, int& minor, int& 
 // a file of the name the line gives.
 void warnIfBesideConfig(const RunState& run, const std::string& name) {
   namespace fs = std::filesystem;
+  if (run.configPath.empty()) return;  // a build started without a file (tests, harnesses)
   std::error_code ec;
-  fs::path configFolder = fs::absolute(fs::path(run.configPath), ec).parent_path();
+  fs::path configFolder = fs::absolute(fs::path(run.configPath), ec).lexically_normal().parent_path();
   if (ec || configFolder.empty()) return;
   if (fs::equivalent(configFolder, fs::path(run.buildDirectory), ec)) return;
   if (!fs::is_regular_file(configFolder / name, ec)) return;
