@@ -1,3 +1,4 @@
+#include "kiln/text/where.h"
 #include "kiln/graphics/font.h"
 
 #include <cstdio>
@@ -65,12 +66,14 @@ int compileFont(RunState& run, const std::string& path, const char* code, Databa
     unsigned char first = line.empty() ? '\n' : (unsigned char)line[0];
     if (first != ' ' && first != '\n' && first != '\r' && first != '@') {
       std::fprintf(stderr, "Line %d: Expected blank or @, but found '%c'(%d)\n", lineNumber, first, first);
+      printAt(path, lineNumber);
       kit::fail(1);
     }
     bool previous = mark;
     mark = first == '@';
     if (previous && mark) {
       std::fprintf(stderr, "Line %d: only two bit planes supported\n", lineNumber);
+      printAt(path, lineNumber);
       kit::fail(1);
     }
     if (mark) accumulator |= kFirstPlane;

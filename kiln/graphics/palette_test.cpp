@@ -254,9 +254,9 @@ TEST(Palette, BecomesTheActivePaletteAndTheLastOneWins) {
   std::string a = t.dir.write("a.bmp", paletteFile(first));
   std::string b = t.dir.write("b.bmp", paletteFile(second));
   auto o = capture([&] {
-    findCompiler("PA")(t.run, a, "PA");
+    findCompiler("PA")(t.run, a, "PA", t.db());
     EXPECT_TRUE(t.run.graphics.havePalette);
-    findCompiler("PA")(t.run, b, "PA");
+    findCompiler("PA")(t.run, b, "PA", t.db());
   });
   ASSERT_FALSE(o.exited) << o.err;
   const PaletteEntry& e = t.run.graphics.activePalette[230];

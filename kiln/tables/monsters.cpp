@@ -8,6 +8,7 @@
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -26,7 +27,10 @@ void buildEntry(const TokenReader& r, uint8_t* e) {
 
   const std::string& name = r.token(1);
   // 23 characters still fit with their terminator, but the game shows no more.
-  if (name.size() >= 23) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+  if (name.size() >= 23) {
+    std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+    printAt(r.path, r.line);
+  }
   copyName(e, kMonsterNameSize, name);
 
   e[34] = byteOf(2);
@@ -48,7 +52,11 @@ void buildEntry(const TokenReader& r, uint8_t* e) {
   e[41] = byteOf(15);
   e[27] = byteOf(16);  // min_group
   e[28] = byteOf(17);  // max_group
-  if (e[28] < e[27]) reportError("Monster min_group greater than max_group value", 1);
+  if (e[28] < e[27]) {
+    reportError("Monster min_group greater than max_group value", 0);
+    printAt(r.path, r.line);
+    kit::fail(1);
+  }
 
   e[25] = byteOf(18);
   e[35] = byteOf(19);
@@ -83,6 +91,7 @@ int compileMonsters(RunState&, const std::string& path, const char* code, Databa
   while (readTableLine(in.reader, tokens)) {
     if (tokens != kMonsterColumns) {
       dumpTokens(in.reader, stderr);
+      printAt(path, in.reader.line);
       kit::fail(1);
     }
     if (count == kMaxMonsters) {

@@ -8,52 +8,11 @@
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
 namespace {
-
-struct Keyword {
-  const char* word;
-  uint8_t code;
-};
-
-// Which attribute words a column accepts; every list shares one numbering.
-const Keyword kAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10},
-};
-const Keyword kBonusWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10}, {"light", 11},
-};
-const Keyword kJewelryAttributeWords[] = {
-    {"strength", 0},  {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},     {"hitpoints", 4},
-    {"spellpoints", 5}, {"armorclass", 6}, {"resist_fire", 7},  {"resist_magic", 8},
-};
-const Keyword kFruitAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10}, {"cure_poison", 12}, {"cure_insanity", 13},
-};
-const Keyword kPotionAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10},
-};
-const Keyword kProtectionWords[] = {
-    {"helmet", 0x01}, {"shield", 0x02}, {"armor", 0x04}, {"gauntlet", 0x20}, {"bracers", 0x40}, {"boots", 0x80},
-};
-const Keyword kJewelryWords[] = {{"ring", 0x08}, {"necklace", 0x10}};
-
-constexpr uint8_t kMisc = 0x01, kJewelry = 0x02, kPotion = 0x04, kFruit = 0x08, kProtection = 0x10,
-                  kSpellWeapon = 0x20, kHandWeapon = 0x40, kTorch = 0x80;
-const Keyword kTypeWords[] = {
-    {"Misc", kMisc},           {"Jewelry", kJewelry},         {"Potion", kPotion},         {"Fruit", kFruit},
-    {"Protection", kProtection}, {"SpellWeapon", kSpellWeapon}, {"HandWeapon", kHandWeapon}, {"Torch", kTorch},
-};
 
 template <size_t N>
 bool lookUp(const Keyword (&words)[N], const std::string& word, uint8_t& code) {
@@ -65,12 +24,16 @@ bool lookUp(const Keyword (&words)[N], const std::string& word, uint8_t& code) {
   return false;
 }
 
-// Translates a keyword column or ends the build with the column's message.
+// Translates a keyword column or ends the build with the column's message,
+// where it is and the word probably meant.
 template <size_t N>
-uint8_t keyword(const Keyword (&words)[N], const std::string& word, const char* format, int counter) {
+uint8_t keyword(const Keyword (&words)[N], const TokenReader& in, size_t column, const char* format, int counter) {
+  const std::string& word = in.token(column);
   uint8_t code = 0;
   if (!lookUp(words, word, code)) {
     std::fprintf(stderr, format, counter, word.c_str());
+    printAt(in.path, in.line);
+    suggestWord(word, words);
     kit::fail(1);
   }
   return code;
@@ -105,12 +68,12 @@ void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
   entry[kCol11] = byte(11);
   entry[kCol12] = byte(12);
 
-  entry[kAttribute] = keyword(kAttributeWords, col(13), "%d Invalid attribute <%s>\n", counter);
+  entry[kAttribute] = keyword(kObjectAttributeWords, in, 13, "%d Invalid attribute <%s>\n", counter);
   entry[kAttributeValue] = byte(14);
-  entry[kBonusAttribute] = keyword(kBonusWords, col(15), "%d Invalid bonusAttrib <%s>\n", counter);
+  entry[kBonusAttribute] = keyword(kObjectBonusWords, in, 15, "%d Invalid bonusAttrib <%s>\n", counter);
   entry[kBonusValue] = byte(16);
 
-  uint8_t type = keyword(kTypeWords, col(17), "%d Invalid Object type <%s>\n", counter);
+  uint8_t type = keyword(kObjectTypeWords, in, 17, "%d Invalid Object type <%s>\n", counter);
   entry[kObjectType] = type;
   switch (type) {
     case kHandWeapon:
@@ -127,25 +90,25 @@ void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
       entry[kTypeData4] = byte(20);
       break;
     case kProtection:
-      entry[kTypeData0] = keyword(kProtectionWords, col(18), "%d  Invalid protection device <%s>\n", counter);
+      entry[kTypeData0] = keyword(kProtectionWords, in, 18, "%d  Invalid protection device <%s>\n", counter);
       entry[kTypeData1] = byte(19);
       entry[kTypeData2] = byte(20);
       entry[kTypeData3] = byte(21);
       entry[kTypeData4] = byte(22);
       break;
     case kJewelry:
-      entry[kTypeData0] = keyword(kJewelryWords, col(18), "%d Invalid jewelry type <%s>\n", counter);
-      entry[kTypeData2] = keyword(kJewelryAttributeWords, col(19), "%d Invalid attribute <%s>\n", counter);
+      entry[kTypeData0] = keyword(kJewelryWords, in, 18, "%d Invalid jewelry type <%s>\n", counter);
+      entry[kTypeData2] = keyword(kJewelryAttributeWords, in, 19, "%d Invalid attribute <%s>\n", counter);
       entry[kTypeData1] = byte(20);
       entry[kTypeData4] = byte(21);
       break;
     case kFruit:
-      entry[kTypeData1] = keyword(kFruitAttributeWords, col(18), "%d Invalid attribute <%s>\n", counter);
+      entry[kTypeData1] = keyword(kFruitAttributeWords, in, 18, "%d Invalid attribute <%s>\n", counter);
       entry[kTypeData0] = byte(19);
       entry[kTypeData4] = byte(20);
       break;
     case kPotion:
-      entry[kTypeData1] = keyword(kPotionAttributeWords, col(18), "%d Invalid attribute <%s>\n", counter);
+      entry[kTypeData1] = keyword(kPotionAttributeWords, in, 18, "%d Invalid attribute <%s>\n", counter);
       entry[kTypeData0] = byte(19);
       entry[kTypeData4] = byte(20);
       break;
@@ -176,11 +139,13 @@ int compileObjects(RunState&, const std::string& path, const char* code, Databas
     int number = columnNumber(reader.token(0));
     if (number != counter) {
       std::fprintf(stderr, "Object out of sequence - found %d expected %d\n", number, counter);
+      printAt(path, reader.line);
       kit::fail(1);
     }
     const std::string& name = reader.token(1);
     if (name.size() > kMaxNameLength) {
       std::fprintf(stderr, "%d Name too long %d must be <= 20\n", counter, int(name.size()));
+      printAt(path, reader.line);
       kit::fail(1);
     }
     record.resize(record.size() + kObjectEntrySize, 0);

@@ -8,32 +8,11 @@
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
 namespace {
-
-// Effect keywords in code order: the position is the code.
-const char* const kEffectWords[] = {
-    "heal",           "heal_all",         "cure",              "defend",
-    "armor_all",      "strength",         "dexterity",         "summon",
-    "attack",         "move_group",       "attack_group",      "confuse",
-    "show_map",       "compass",          "see_traps",         "trap_zap",
-    "special",        "disbelieve",       "portal",            "poison",
-    "daze",           "insane",           "resist_fire",       "resist_magic",
-    "mana_drain",     "levitation",       "stealth",           "saving_throw",
-    "vampire_HP_1",   "two_attack",       "light",             "alchemy",
-    "attack_all",     "regen_sp",         "regen_hp",          "lose_map",
-    "poison_cloud",   "insanity",         "steal_equipped",    "steal_unequipped",
-    "kill_icons",     "intervention",     "batch_spell",       "magic_armor",
-    "steal_gold",     "state",            "cure_all",          "vampire_HP_ALL",
-    "vampire_SP_1",   "vampire_SP_ALL",   "vampire_HPSP_1",    "vampire_HPSP_ALL",
-    "vampire_HP_1_group", "vampire_HP_ALL_group", "vampire_SP_1_group", "vampire_SP_ALL_group",
-    "vampire_HPSP_1_group", "vampire_HPSP_ALL_group",
-};
-static_assert(sizeof kEffectWords / sizeof kEffectWords[0] == 58);
-
-const char* const kVerbWords[] = {"casts", "shoots", "throws", "hurls", "swings", "breathes"};
 
 constexpr uint8_t kStrength = 5, kDexterity = 6;
 
@@ -76,6 +55,7 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
     if (count != kExpectedCount) {
       dumpTokens(reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected 44\n", count);
+      printAt(path, reader.line);
     }
 
     record.resize(record.size() + kSpellEntrySize, 0);
@@ -83,10 +63,19 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
     auto byte = [&](size_t column) { return uint8_t(columnNumber(col(column))); };
 
     const std::string& name = col(1);
-    if (name.size() >= 21) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+    if (name.size() >= 21) {
+      std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+      printAt(path, reader.line);
+    }
     copyName(entry + kName, kNameWidth, name);
 
-    int effect = findWord(kEffectWords, col(2));
+    int effect = findWord(kSpellEffectWords, col(2));
+    if (effect < 0) {
+      // Stored as heal (0), as it always was, but no longer in silence.
+      std::fprintf(stderr, "WARNING: unknown spell effect <%s> stored as heal\n", col(2).c_str());
+      printAt(path, reader.line);
+      suggestWord(col(2), kSpellEffectWords);
+    }
     entry[kEffect] = effect < 0 ? 0 : uint8_t(effect);
     // Strength and dexterity store a decrease as 0x80 plus its size.
     int32_t value = columnNumber(col(3));
@@ -100,9 +89,11 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
     entry[kCol7] = byte(7);
     entry[kCol8] = byte(8);
 
-    int verb = findWord(kVerbWords, col(9));
+    int verb = findWord(kSpellVerbWords, col(9));
     if (verb < 0) {
       std::fprintf(stderr, "%d Invalid verb type <%s>\n", counter, col(9).c_str());
+      printAt(path, reader.line);
+      suggestWord(col(9), kSpellVerbWords);
       kit::fail(1);
     }
     entry[kVerb] = uint8_t(verb);

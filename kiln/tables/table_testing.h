@@ -13,12 +13,15 @@ namespace kiln::testing {
 
 // Writes text as the table file `name` in the build folder and runs compile on
 // it under code, with any further arguments the compiler takes (the text
-// kind), its output captured.
+// kind), its output captured; the location lines name the file without its
+// folder ("  at heroes.txt:2").
 template <typename Compile, typename... Extra>
 Outcome compileTable(TestBuild& b, Compile compile, const std::string& name, const std::string& text,
                      const char* code, Extra... extra) {
   std::string path = b.dir.write(name, text);
-  return capture([&] { compile(b.run, path, code, b.db(), extra...); });
+  Outcome o = capture([&] { compile(b.run, path, code, b.db(), extra...); });
+  o.err = fileNamesOnly(o.err);
+  return o;
 }
 
 // The data of the one record of a table that must compile (after the code,

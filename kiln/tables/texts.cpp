@@ -8,6 +8,7 @@
 #include "common/output_file.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 #include "kiln/text/tokenizer.h"
 
 namespace kiln {
@@ -24,6 +25,7 @@ int compileTexts(RunState& run, const std::string& path, const char* code, Datab
   kit::AtomicFile header;
   if (run.options.writeTextHeader && !header.open(headerPath)) {
     std::perror("ERROR: Could not open include file for write");
+    printAtFile(textHeaderPath(run));
     kit::fail(1);
   }
 
@@ -39,12 +41,14 @@ int compileTexts(RunState& run, const std::string& path, const char* code, Datab
     if (count != 3) {
       std::fprintf(stderr, "ERROR: Found %d tokens, expected 3\n", count);
       dumpTokens(reader, stderr);
+      printAt(path, reader.line);
       kit::fail(1);
     }
     int number = columnNumber(reader.token(0));
     int lineIndex = kind == kTextKindTX ? int(uint32_t(number) - 1u) : number;
     if (lineIndex != index) {
       std::fprintf(stderr, "ERROR: Text Num %d out of order; currNum = %d\n", index, lineIndex);
+      printAt(path, reader.line);
       kit::fail(1);
     }
     if (offsets.size() >= kMaxStrings) {

@@ -10,6 +10,7 @@
 #include "common/files.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/text/where.h"
 #include "kiln/world/world_lines.h"
 
 namespace kiln {
@@ -125,6 +126,7 @@ int compileMaps(RunState& run, const std::string& path, const char* code, Databa
   FileHandle listFile(kit::openInputFile(path), std::fclose);
   if (!listFile) {
     std::perror("ERROR: Could not open map file");
+    printAtFile(path);
     kit::fail(1);
   }
   ListReader list;
@@ -139,6 +141,7 @@ int compileMaps(RunState& run, const std::string& path, const char* code, Databa
   while (nextListEntry(run, list, number, name)) {
     if (number != run.world.mapSequence) {
       std::fprintf(stderr, "ERROR: map out of sequence %lld %s\n", number, name.c_str());
+      printAt(list.path, list.line);
       kit::fail(1);
     }
     ++run.world.mapSequence;
