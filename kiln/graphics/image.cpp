@@ -100,19 +100,20 @@ std::string decodePng(const std::vector<uint8_t>& file, Picture& picture) {
   picture.height = h;
   picture.bitsPerPixel = 32;
   picture.pixels.resize(size_t(w) * size_t(h));
-  for (size_t i = 0; i < picture.pixels.size(); ++i) {
-    uint32_t r, g, b, a;
-    if (wide) {
-      const stbi_us* p = static_cast<const stbi_us*>(rgba) + 4 * i;
-      r = scaleField(p[0], 16);
-      g = scaleField(p[1], 16);
-      b = scaleField(p[2], 16);
-      a = p[3] == 0 ? 0 : p[3] == 0xFFFF ? 255 : std::clamp<uint32_t>(scaleField(p[3], 16), 1, 254);
-    } else {
-      const stbi_uc* p = static_cast<const stbi_uc*>(rgba) + 4 * i;
-      r = p[0], g = p[1], b = p[2], a = p[3];
+  if (wide) {
+    const stbi_us* p = static_cast<const stbi_us*>(rgba);
+    for (uint32_t& pixel : picture.pixels) {
+      const uint32_t a = p[3] == 0 ? 0 : p[3] == 0xFFFF ? 255 : std::clamp<uint32_t>(scaleField(p[3], 16), 1, 254);
+      pixel = a << 24 | uint32_t(scaleField(p[0], 16)) << 16 | uint32_t(scaleField(p[1], 16)) << 8 |
+              scaleField(p[2], 16);
+      p += 4;
     }
-    picture.pixels[i] = a << 24 | r << 16 | g << 8 | b;
+  } else {
+    const stbi_uc* p = static_cast<const stbi_uc*>(rgba);
+    for (uint32_t& pixel : picture.pixels) {
+      pixel = uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+      p += 4;
+    }
   }
   stbi_image_free(rgba);
   indexColours(picture);
@@ -120,11 +121,16 @@ std::string decodePng(const std::vector<uint8_t>& file, Picture& picture) {
 }
 
 void indexColours(Picture& picture) {
-  // Open addressing over a table at least twice the pixel count, so that it
-  // never fills; runs of one colour skip the look-up.
-  size_t capacity = 16;
-  while (capacity < 2 * picture.pixels.size()) capacity *= 2;
+  // Open addressing, kept at most half full: a brush has a few colours, a
+  // photograph thousands. Runs of one colour skip the look-up.
+  size_t capacity = 256;
   std::vector<uint32_t> keys(capacity), slots(capacity, UINT32_MAX);
+  auto place = [&](uint32_t colour) -> uint32_t& {
+    size_t h = (colour * 0x9E3779B1u) >> 8 & (capacity - 1);
+    while (slots[h] != UINT32_MAX && keys[h] != colour) h = (h + 1) & (capacity - 1);
+    keys[h] = colour;
+    return slots[h];
+  };
   picture.colours.clear();
   uint32_t lastColour = 0, lastIndex = UINT32_MAX;
   for (uint32_t& pixel : picture.pixels) {
@@ -133,14 +139,19 @@ void indexColours(Picture& picture) {
       continue;
     }
     lastColour = pixel;
-    size_t h = (pixel * 0x9E3779B1u) & (capacity - 1);
-    while (slots[h] != UINT32_MAX && keys[h] != pixel) h = (h + 1) & (capacity - 1);
-    if (slots[h] == UINT32_MAX) {
-      keys[h] = pixel;
-      slots[h] = uint32_t(picture.colours.size());
+    uint32_t& slot = place(pixel);
+    uint32_t index = slot;
+    if (index == UINT32_MAX) {
+      index = slot = uint32_t(picture.colours.size());
       picture.colours.push_back(pixel);
+      if (2 * picture.colours.size() > capacity) {  // grow; slot is stale from here on
+        capacity *= 2;
+        keys.assign(capacity, 0);
+        slots.assign(capacity, UINT32_MAX);
+        for (size_t i = 0; i < picture.colours.size(); ++i) place(picture.colours[i]) = uint32_t(i);
+      }
     }
-    pixel = lastIndex = slots[h];
+    pixel = lastIndex = index;
   }
 }
 
