@@ -188,7 +188,7 @@ TEST(Walls, SideFileThatCannotBePutInPlace) {
   b.dir.write("wallattr.bin/x", "");  // a folder where the file goes: it cannot be created
   auto o = b.compile("walls.txt", "");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open wall attrib file: Is a directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open wall attrib file: Is a directory\n" + at(b.attrPath()));
   EXPECT_FALSE(testing::fileExists(b.attrPath() + ".tmp"));
 }
 
