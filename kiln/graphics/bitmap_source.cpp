@@ -6,7 +6,7 @@
 #include "kiln/graphics/bitmap.h"
 #include "kiln/graphics/bitmap_decode.h"
 #include "kiln/graphics/bitmap_format.h"
-#include "kiln/graphics/bmp_file.h"
+#include "kiln/graphics/bmp_write.h"
 #include "kiln/graphics/rle.h"
 
 namespace kiln {

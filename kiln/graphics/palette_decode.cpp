@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "kiln/graphics/bmp_file.h"
+#include "kiln/graphics/bmp_write.h"
 #include "kiln/graphics/padding.h"
 #include "kiln/graphics/palette.h"
 
