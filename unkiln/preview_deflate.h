@@ -1,0 +1,17 @@
+#pragma once
+// The zlib stream inside the preview's PNG files. stb_image_write's own
+// compressor searches hard for matches, which costs seconds over the thousands
+// of pictures of an adventure; pictures of few colours need only runs. This
+// one codes runs (distance 1) and literals with deflate's fixed code, in one
+// pass: the bytes depend on the input alone, on every platform.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace unkiln {
+
+// A whole zlib stream (header, one fixed-code block, Adler-32) of data.
+std::vector<uint8_t> deflateRuns(const uint8_t* data, size_t length);
+
+}  // namespace unkiln
