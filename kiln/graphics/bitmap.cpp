@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/exit.h"
+#include "kiln/graphics/bitmap_format.h"
 #include "kiln/graphics/bmp_file.h"
 #include "kiln/graphics/colour.h"
 #include "kiln/graphics/rle.h"
@@ -131,17 +132,17 @@ std::vector<uint8_t> newRecord(size_t size) {
 void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& record, bool masked, int compressFlag,
                      BitmapTotals& totals) {
   size_t recordSize = record.size();
-  const size_t planes = recordSize - 4;
+  const size_t planes = recordSize - kBitmapHeaderSize;
   totals.totalUncompressedSize += long(recordSize);
   if (compressFlag != 0 && !masked) {
     ByteBuffer source, target;
-    bufferInit(source, record.data() + 4, planes);
+    bufferInit(source, record.data() + kBitmapHeaderSize, planes);
     bufferInit(target, nullptr, 0);
     compressRLE(source, target);
-    if (target.length + 32 < planes) {
-      std::memcpy(record.data() + 4, target.data, target.length);
-      record[3] |= 2;
-      recordSize = 4 + target.length;
+    if (compressionPays(target.length, planes)) {
+      std::memcpy(record.data() + kBitmapHeaderSize, target.data, target.length);
+      record[kBitmapFlagsAt] |= kBitmapCompressed;
+      recordSize = kBitmapHeaderSize + target.length;
     }
     bufferFree(target);
   }
@@ -188,14 +189,14 @@ void encode8(RunState& run, const std::string& path, const BmpLayout& img, const
         }
     }
 
-  const size_t maskRow = size_t(W + 7) / 8;
-  const size_t M = masked ? maskRow * H : 0;
-  const size_t P = size_t(W) * H;
+  const size_t maskRow = maskRowBytes(W);
+  const size_t M = masked ? maskPlaneBytes(W, H) : 0;
+  const size_t P = pixelPlaneBytes(W, H, 8);
   std::vector<uint8_t> record = newRecord(4 + M + P);
-  record[0] = uint8_t(W);
-  record[1] = uint8_t(H);
-  record[2] = 8;
-  record[3] = masked ? 1 : 0;
+  record[kBitmapWidthAt] = uint8_t(W);
+  record[kBitmapHeightAt] = uint8_t(H);
+  record[kBitmapDepthAt] = 8;
+  record[kBitmapFlagsAt] = masked ? kBitmapMasked : 0;
 
   uint8_t slot[256];
   for (int i = 0; i < 256; ++i) slot[i] = colour[i] >= 0 && colour[i] < 256 ? uint8_t(colour[i]) : 0;
@@ -217,7 +218,7 @@ void encode8(RunState& run, const std::string& path, const BmpLayout& img, const
     for (int x = 0; x < W; ++x) {
       if (colour[row[x]] == kTransparent) continue;
       pixels[x] = slot[row[x]];
-      mask[x >> 3] |= uint8_t(0x80 >> (x & 7));
+      mask[x >> 3] |= maskBit(x);
     }
   }
   for (int i = 0; i < 256; ++i)
@@ -275,7 +276,7 @@ void mapColours(GraphicsState& graphics, const Palette& palette, const uint8_t* 
   bool inexact = false;
   for (int i = 0; i < count; ++i) {
     uint32_t entry = readLE32(table + 4 * i);
-    int slot = entry == 0x00FF0000 ? kTransparent : exactSlot(keys, entry & 0xFFFFFF);
+    int slot = entry == kTransparentEntry ? kTransparent : exactSlot(keys, entry & 0xFFFFFF);
     if (slot < 0) {
       inexact = true;
       warnInexact(graphics, path);
@@ -293,7 +294,7 @@ void mapColours(GraphicsState& graphics, const Palette& palette, const uint8_t* 
 }  // namespace
 
 int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t colourEntry, const std::string& path) {
-  if (colourEntry == 0x00FF0000) return kTransparent;  // pure red, reserved byte 0
+  if (colourEntry == kTransparentEntry) return kTransparent;  // pure red, reserved byte 0
   int blue = colourEntry & 0xFF, green = (colourEntry >> 8) & 0xFF, red = (colourEntry >> 16) & 0xFF;
   for (int i = 0; i < 256; ++i)
     if (palette[i].red == red && palette[i].green == green && palette[i].blue == blue) return i;
@@ -326,7 +327,7 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
     const uint8_t* e = img.colourTable + 4 * i;
     if (isNear(e[2], e[1]) && isNear(e[1], e[0])) {
       int blue = e[0];
-      colour[i] = depth == 2 ? (blue > 240 ? 0 : blue > 140 ? 1 : blue > 40 ? 2 : 3) : 15 - blue / 16;
+      colour[i] = grayLevel(blue, depth);
     } else {
       colour[i] = kNotGray;
     }
@@ -339,14 +340,13 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
       if (c == kNotGray) masked = true;
     }
 
-  const size_t maskRow = size_t(W + 7) / 8;
-  const size_t M = masked ? maskRow * H : 0;
-  const size_t P = size_t(W) * depth / 8 * H;
+  const size_t M = masked ? maskPlaneBytes(W, H) : 0;
+  const size_t P = pixelPlaneBytes(W, H, depth);
   std::vector<uint8_t> record = newRecord(4 + M + P);
-  record[0] = uint8_t(W);
-  record[1] = uint8_t(H);
-  record[2] = uint8_t(depth);
-  record[3] = masked ? 1 : 0;
+  record[kBitmapWidthAt] = uint8_t(W);
+  record[kBitmapHeightAt] = uint8_t(H);
+  record[kBitmapDepthAt] = uint8_t(depth);
+  record[kBitmapFlagsAt] = masked ? kBitmapMasked : 0;
 
   size_t maskAt = 4, pixelAt = 4 + M;
   const int perByte = 8 / depth;
@@ -361,7 +361,7 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
       int c = colour[img.index(x, y)];
       bool opaque = c >= 0;
       if (opaque) {
-        pixelBits |= uint8_t(c << (8 - depth * (pixelCount + 1)));
+        pixelBits |= uint8_t(c << pixelShift(x, depth));
       } else if (!masked) {
         // Only an index past the colour count gets here.
         if (img.bitsPerPixel == 4)
@@ -377,7 +377,7 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
       }
       if (masked) {
         // At depth 2 and 4 a set bit hides the pixel (at depth 8 it draws it).
-        if (!opaque) maskBits |= uint8_t(0x80 >> maskCount);
+        if (!opaque) maskBits |= maskBit(x);
         if (++maskCount == 8 || x == W - 1) {
           record[maskAt++] = maskBits;
           maskBits = 0;

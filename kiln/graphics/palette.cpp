@@ -156,10 +156,9 @@ const Palette& compilePalette(RunState& run, const std::string& path, const char
   std::array<ShadeTable, 5> shades = buildShadeTables(palette);
 
   std::vector<uint8_t> record;
-  record.reserve(1024);
+  record.reserve(kPaletteRecordSize);
   for (const PaletteEntry& p : palette) record.insert(record.end(), {p.reserved, p.red, p.green, p.blue});
   addPDBEntry(db, code, record);
-  static const char* const kShadeCodes[5] = {"P0", "P1", "P2", "P3", "P4"};
   for (int s = 0; s < 5; ++s) addPDBEntry(db, kShadeCodes[s], shades[s].data(), shades[s].size());
 
   run.graphics.activePalette = palette;

@@ -9,6 +9,12 @@
 
 namespace kiln {
 
+// The PA record: 256 entries of reserved, red, green, blue. It is followed by
+// the shade tables P0 to P4, 256 slots each.
+constexpr size_t kPaletteRecordSize = 256 * 4;
+constexpr size_t kShadeTableSize = 256;
+inline constexpr const char* kShadeCodes[5] = {"P0", "P1", "P2", "P3", "P4"};
+
 // Compiles the colour table of an 8-bit BMP into the records PA (the
 // rearranged palette) and P0 to P4 (the shade tables). The result becomes the
 // run's active palette, which is returned; the shade tables are kept beside it.
