@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "kiln/graphics/bitmap_decode.h"
+#include "kiln/graphics/font_decode.h"
+#include "kiln/graphics/palette_decode.h"
 #include "kiln/pdb/string_record_decode.h"
 #include "kiln/tables/number_tables_decode.h"
 #include "kiln/tables/objects_decode.h"
@@ -26,6 +29,20 @@ const DecoderEntry kDecoderTable[] = {
     {"RW", kiln::describeString},
     {"RT", kiln::describeString},
     {"RE", kiln::describeString},
+    // graphics
+    {"B2", kiln::describeBitmap},
+    {"B4", kiln::describeBitmap},
+    {"B8", kiln::describeBitmap},
+    {"T2", kiln::describeBitmap},
+    {"T4", kiln::describeBitmap},
+    {"T8", kiln::describeBitmap},
+    {"PA", kiln::describePalette},
+    {"P0", kiln::describeShadeTable},
+    {"P1", kiln::describeShadeTable},
+    {"P2", kiln::describeShadeTable},
+    {"P3", kiln::describeShadeTable},
+    {"P4", kiln::describeShadeTable},
+    {"FN", kiln::describeFont},
     // world
     {"WA", kiln::describeWall},
     {"MP", kiln::describeMap},

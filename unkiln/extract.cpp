@@ -9,6 +9,9 @@
 #include <set>
 
 #include "common/files.h"
+#include "kiln/graphics/bitmap_decode.h"
+#include "kiln/graphics/font_decode.h"
+#include "kiln/graphics/palette_decode.h"
 #include "kiln/pdb/pdb.h"
 #include "kiln/pdb/record_check.h"
 #include "kiln/pdb/string_record_decode.h"
@@ -45,6 +48,9 @@ struct Extraction {
   int wallSequence = 0;
   int mapSequence = 0;
   std::vector<uint8_t> acRows;
+  kiln::Palette palette{};  // the active palette: the last PA extracted
+  bool havePalette = false;
+  int graphicsDepth = 0;    // the first brush or tile list fixes it for the build
   int unreproducible = 0;
   bool writeFailed = false;
   int files = 0;
@@ -163,6 +169,77 @@ size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, si
   return i;
 }
 
+int bitmapDepth(const std::string& c) {
+  if (c.size() != 2 || (c[0] != 'B' && c[0] != 'T')) return 0;
+  return c[1] == '2' ? 2 : c[1] == '4' ? 4 : c[1] == '8' ? 8 : 0;
+}
+
+// Consecutive bitmap records of one code: one list and a picture each.
+size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, size_t first) {
+  const std::string code = f.records[first].code;
+  int depth = bitmapDepth(code);
+  std::string list;
+  int entry = 0;
+  size_t i = first;
+  for (; i < f.records.size() && f.records[i].code == code; ++i) {
+    const PdbRecord& r = f.records[i];
+    std::string why;
+    kiln::DecodedBitmap bitmap;
+    std::vector<uint8_t> bmp;
+    int compressFlag = 1;
+    if (x.graphicsDepth && x.graphicsDepth != depth)
+      why = "its bit depth differs from the build's first brush or tile list (" + std::to_string(x.graphicsDepth) + ")";
+    else if (depth == 8 && !x.havePalette)
+      why = "no palette comes before this 8-bit bitmap";
+    else if (kiln::decodeBitmap(r.data, r.length, bitmap, why) && bitmap.depth != depth)
+      why = "the bitmap's depth differs from its code's";
+    else if (why.empty())
+      kiln::bitmapSource(bitmap, x.havePalette ? &x.palette : nullptr, bmp, compressFlag, why);
+    if (!why.empty()) {
+      notReproduced(x, f, r, why);
+      continue;
+    }
+    std::string name = uniqueName(x.taken, "images/" + stem + "-" + std::to_string(r.index) + "-" + code, ".bmp");
+    if (writeOutput(x, name, bmp.data(), bmp.size()))
+      list += std::to_string(entry++) + " " + name + " " + std::to_string(compressFlag) + "\n";
+  }
+  x.graphicsDepth = depth;
+  std::string listName = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-" + code, ".txt");
+  if (writeOutput(x, listName, list)) x.config += code + " " + listName + "\n";
+  return i;
+}
+
+// PA and the five shade tables after it: one PA line and its 8-bit BMP.
+size_t paletteRecords(Extraction& x, const PdbFile& f, const std::string& stem, size_t first) {
+  const PdbRecord& r = f.records[first];
+  static const char* const kShades[] = {"P0", "P1", "P2", "P3", "P4"};
+  kiln::Palette palette{};
+  std::array<kiln::ShadeTable, 5> shades{};
+  std::string why;
+  size_t i = first + 1;
+  bool ok = kiln::decodePalette(r.data, r.length, palette, why);
+  for (int s = 0; ok && s < 5; ++s, ++i) {
+    if (i == f.records.size() || f.records[i].code != kShades[s]) {
+      why = std::string("the palette is not followed by its shade table ") + kShades[s];
+      ok = false;
+    } else {
+      ok = kiln::decodeShadeTable(f.records[i].data, f.records[i].length, shades[s], why);
+    }
+  }
+  std::vector<uint8_t> bmp;
+  if (ok) ok = kiln::paletteSource(palette, shades, bmp, why);
+  if (!ok) {
+    // The shade tables that came with it cannot be reproduced either.
+    for (size_t k = first; k < i; ++k) notReproduced(x, f, f.records[k], k == first ? why : "its palette cannot be reproduced");
+    return i;
+  }
+  x.palette = palette;
+  x.havePalette = true;
+  std::string name = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-PA", ".bmp");
+  if (writeOutput(x, name, bmp.data(), bmp.size())) x.config += "PA " + name + "\n";
+  return i;
+}
+
 bool isTable(const std::string& c) {
   for (const char* t : {"TX", "TG", "OB", "HE", "SP", "CL", "MO", "MT", "AC"})
     if (c == t) return true;
@@ -199,8 +276,22 @@ void extractDatabase(Extraction& x, const PdbFile& f, const std::string& stem) {
     } else if (c == "WA" || c == "MP") {
       i = worldRecords(x, f, stem, i);
       continue;
+    } else if (bitmapDepth(c)) {
+      i = bitmapRecords(x, f, stem, i);
+      continue;
+    } else if (c == "PA") {
+      i = paletteRecords(x, f, stem, i);
+      continue;
+    } else if (c == "FN") {
+      std::string text;
+      if (kiln::fontSource(r.data, r.length, text, why)) {
+        std::string name = uniqueName(x.taken, stem + "-" + std::to_string(r.index) + "-FN", ".txt");
+        if (writeOutput(x, name, text)) x.config += "FN " + name + "\n";
+      } else {
+        notReproduced(x, f, r, why);
+      }
     } else if (findDecoder(c)) {
-      notReproduced(x, f, r, "no source for " + c + " records yet");
+      notReproduced(x, f, r, "a shade table without the palette before it");
     } else {
       notReproduced(x, f, r, "unknown code");
     }
