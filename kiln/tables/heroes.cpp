@@ -6,48 +6,14 @@
 
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
+#include "kiln/tables/heroes_format.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 
 namespace kiln {
 
-namespace {
+using namespace heroes_format;
 
-// Entry offsets.
-enum : size_t {
-  kCol17 = 0, kName = 4, kCol13 = 14, kCol15 = 16, kCol14 = 18, kCol16 = 20, kCol5 = 22, kCol5Again = 24,
-  kCol6 = 26, kCol6Again = 28, kCol8 = 30, kCol9 = 32, kCol7 = 34, kCol10 = 35, kCharacterClass = 36,
-  kItemCount = 37, kItems = 38, kPronoun = 103, kCol2 = 104, kSlot = 105, kInn = 106, kIndex = 107,
-};
-
-constexpr size_t kNameWidth = 10;
-constexpr size_t kItemSlotSize = 6;
-constexpr uint8_t kElemental = 32, kEndOfList = 33;
-constexpr uint8_t kNone = 0xFF;
-
-bool pronounCode(const std::string& word, uint8_t& code) {
-  const char* const words[] = {"him", "her", "it"};
-  for (uint8_t i = 0; i < 3; ++i)
-    if (word == words[i]) {
-      code = i;
-      return true;
-    }
-  return false;
-}
-
-bool classCode(const std::string& word, uint8_t& code) {
-  for (int i = 0; i < 32; ++i)
-    if (word == "class" + std::to_string(i)) {
-      code = uint8_t(i);
-      return true;
-    }
-  if (word == "elemental") code = kElemental;
-  else if (word == "endoflist") code = kEndOfList;
-  else return false;
-  return true;
-}
-
-}  // namespace
 
 int compileHeroes(RunState&, const std::string& path, const char* code, Database& db) {
   TableInput in;
@@ -87,7 +53,6 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
     copyName(entry + kName, kNameWidth, name);
     entry[kIndex] = uint8_t(counter);
 
-    entry[kCol2] = byte(2);
     uint8_t pronoun = 0;
     if (!pronounCode(col(3), pronoun))
       std::fprintf(stderr, "Error: Invalid pronoun for character %d = %s.\n", counter, col(3).c_str());
@@ -102,14 +67,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
 
-    word(kCol5, 5);
-    word(kCol5Again, 5);
-    word(kCol6, 6);
-    word(kCol6Again, 6);
-    entry[kCol7] = byte(7);
-    word(kCol8, 8);
-    word(kCol9, 9);
-    entry[kCol10] = byte(10);
+    storeFields(entry, kPlainFields, reader);
 
     uint8_t slot = kNone;
     if (!col(11).empty() && col(11)[0] == '1') slot = uint8_t(slots++);
@@ -121,11 +79,6 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
 
-    word(kCol13, 13);
-    word(kCol14, 14);
-    word(kCol15, 15);
-    word(kCol16, 16);
-    setBE32(entry + kCol17, uint32_t(columnNumber(col(17))));
     // An entry has room for ten items, and a negative count would be read
     // as up to 255 by the game.
     if (items < 0 || items > kMaxHeroItems) {
@@ -134,7 +87,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
     entry[kItemCount] = uint8_t(items);
-    for (int i = 0; i < items; ++i) word(kItems + kItemSlotSize * i, 19 + i);
+    for (int i = 0; i < items; ++i) word(kItems + kItemSlotSize * i, kFirstItemColumn + i);
     ++counter;
   }
 
@@ -142,7 +95,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
     std::fprintf(stderr, "Last character in list must be class endoflist\n");
     kit::fail(1);
   }
-  if (slots > 5) {
+  if (slots > kMaxSlots) {
     std::fprintf(stderr, "You cannot have more than 5 characters whose slot values are set\n");
     kit::fail(1);
   }

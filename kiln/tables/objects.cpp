@@ -6,6 +6,7 @@
 
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
+#include "kiln/tables/objects_format.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 
@@ -13,146 +14,40 @@ namespace kiln {
 
 namespace {
 
-struct Keyword {
-  const char* word;
-  uint8_t code;
-};
-
-// Which attribute words a column accepts; every list shares one numbering.
-const Keyword kAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10},
-};
-const Keyword kBonusWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10}, {"light", 11},
-};
-const Keyword kJewelryAttributeWords[] = {
-    {"strength", 0},  {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},     {"hitpoints", 4},
-    {"spellpoints", 5}, {"armorclass", 6}, {"resist_fire", 7},  {"resist_magic", 8},
-};
-const Keyword kFruitAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10}, {"cure_poison", 12}, {"cure_insanity", 13},
-};
-const Keyword kPotionAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10},
-};
-const Keyword kProtectionWords[] = {
-    {"helmet", 0x01}, {"shield", 0x02}, {"armor", 0x04}, {"gauntlet", 0x20}, {"bracers", 0x40}, {"boots", 0x80},
-};
-const Keyword kJewelryWords[] = {{"ring", 0x08}, {"necklace", 0x10}};
-
-constexpr uint8_t kMisc = 0x01, kJewelry = 0x02, kPotion = 0x04, kFruit = 0x08, kProtection = 0x10,
-                  kSpellWeapon = 0x20, kHandWeapon = 0x40, kTorch = 0x80;
-const Keyword kTypeWords[] = {
-    {"Misc", kMisc},           {"Jewelry", kJewelry},         {"Potion", kPotion},         {"Fruit", kFruit},
-    {"Protection", kProtection}, {"SpellWeapon", kSpellWeapon}, {"HandWeapon", kHandWeapon}, {"Torch", kTorch},
-};
-
-template <size_t N>
-bool lookUp(const Keyword (&words)[N], const std::string& word, uint8_t& code) {
-  for (const Keyword& k : words)
-    if (word == k.word) {
-      code = k.code;
-      return true;
-    }
-  return false;
-}
+using namespace objects_format;
 
 // Translates a keyword column or ends the build with the column's message.
-template <size_t N>
-uint8_t keyword(const Keyword (&words)[N], const std::string& word, const char* format, int counter) {
+uint8_t keyword(const WordList& list, const std::string& word, int counter) {
   uint8_t code = 0;
-  if (!lookUp(words, word, code)) {
-    std::fprintf(stderr, format, counter, word.c_str());
+  if (!lookUp(list, word, code)) {
+    std::fprintf(stderr, list.message, counter, word.c_str());
     kit::fail(1);
   }
   return code;
 }
 
-// Entry offsets.
-enum : size_t {
-  kCol7 = 0, kCol8 = 2, kCol9 = 4, kCol10 = 6, kAttributeValue = 8, kAttribute = 9, kCol4 = 10, kCol3 = 11,
-  kName = 12, kCol6 = 33, kCol2 = 34, kCol5 = 35, kCol12 = 36, kObjectType = 37, kTypeData0 = 38,
-  kTypeData1 = 39, kTypeData2 = 40, kTypeData3 = 41, kBonusAttribute = 42, kBonusValue = 43, kTypeData4 = 44,
-  kCol11 = 45,
-};
-
-constexpr size_t kMaxNameLength = 20;
-
 void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
-  auto col = [&](size_t i) -> const std::string& { return in.token(i); };
-  auto byte = [&](size_t i) { return uint8_t(columnNumber(col(i))); };
-  auto flag = [&](size_t i) { return uint8_t(columnNumber(col(i)) != 0); };
-  auto word = [&](size_t at, size_t i) { setBE16(entry + at, uint32_t(columnNumber(col(i)))); };
+  copyName(entry + kName, kMaxNameLength, in.token(1));
+  storeFields(entry, kPlainFields, in);
+  entry[kAttribute] = keyword(kAttributeList, in.token(13), counter);
+  storeField(entry, kAttributeValueField, in.token(14));
+  entry[kBonusAttribute] = keyword(kBonusList, in.token(15), counter);
+  storeField(entry, kBonusValueField, in.token(16));
 
-  copyName(entry + kName, kMaxNameLength, col(1));
-  entry[kCol2] = byte(2);
-  entry[kCol3] = byte(3);
-  entry[kCol4] = flag(4);
-  entry[kCol5] = flag(5);
-  entry[kCol6] = byte(6);
-  word(kCol7, 7);
-  word(kCol8, 8);
-  word(kCol9, 9);
-  word(kCol10, 10);
-  entry[kCol11] = byte(11);
-  entry[kCol12] = byte(12);
-
-  entry[kAttribute] = keyword(kAttributeWords, col(13), "%d Invalid attribute <%s>\n", counter);
-  entry[kAttributeValue] = byte(14);
-  entry[kBonusAttribute] = keyword(kBonusWords, col(15), "%d Invalid bonusAttrib <%s>\n", counter);
-  entry[kBonusValue] = byte(16);
-
-  uint8_t type = keyword(kTypeWords, col(17), "%d Invalid Object type <%s>\n", counter);
-  entry[kObjectType] = type;
-  switch (type) {
-    case kHandWeapon:
-      entry[kTypeData0] = byte(18);
-      entry[kTypeData1] = byte(19);
-      entry[kTypeData2] = byte(20);
-      entry[kTypeData3] = byte(21);
-      entry[kTypeData4] = byte(22);
-      break;
-    case kSpellWeapon:
-    case kTorch:
-      entry[kTypeData0] = byte(18);
-      entry[kTypeData1] = byte(19);
-      entry[kTypeData4] = byte(20);
-      break;
-    case kProtection:
-      entry[kTypeData0] = keyword(kProtectionWords, col(18), "%d  Invalid protection device <%s>\n", counter);
-      entry[kTypeData1] = byte(19);
-      entry[kTypeData2] = byte(20);
-      entry[kTypeData3] = byte(21);
-      entry[kTypeData4] = byte(22);
-      break;
-    case kJewelry:
-      entry[kTypeData0] = keyword(kJewelryWords, col(18), "%d Invalid jewelry type <%s>\n", counter);
-      entry[kTypeData2] = keyword(kJewelryAttributeWords, col(19), "%d Invalid attribute <%s>\n", counter);
-      entry[kTypeData1] = byte(20);
-      entry[kTypeData4] = byte(21);
-      break;
-    case kFruit:
-      entry[kTypeData1] = keyword(kFruitAttributeWords, col(18), "%d Invalid attribute <%s>\n", counter);
-      entry[kTypeData0] = byte(19);
-      entry[kTypeData4] = byte(20);
-      break;
-    case kPotion:
-      entry[kTypeData1] = keyword(kPotionAttributeWords, col(18), "%d Invalid attribute <%s>\n", counter);
-      entry[kTypeData0] = byte(19);
-      entry[kTypeData4] = byte(20);
-      break;
-    case kMisc:
-      entry[kTypeData0] = byte(18);
-      entry[kTypeData4] = byte(19);
-      break;
+  const ObjectType* type = nullptr;
+  for (const ObjectType& t : kObjectTypes)
+    if (in.token(17) == t.word) type = &t;
+  if (!type) {
+    std::fprintf(stderr, "%d Invalid Object type <%s>\n", counter, in.token(17).c_str());
+    kit::fail(1);
+  }
+  entry[kObjectType] = type->code;
+  for (int i = 0; i < type->fieldCount; ++i) {
+    const TypeField& f = type->fields[i];
+    if (f.list)
+      entry[f.offset] = keyword(*f.list, in.token(f.column), counter);
+    else
+      entry[f.offset] = uint8_t(columnNumber(in.token(f.column)));
   }
 }
 

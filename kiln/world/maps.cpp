@@ -10,6 +10,7 @@
 #include "common/files.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/world/maps_format.h"
 #include "kiln/world/world_lines.h"
 
 namespace kiln {
@@ -18,13 +19,7 @@ namespace {
 
 using FileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
 
-// The one-byte header fields, in file order; their names are the ones the
-// messages use.
-const char* const kByteFields[] = {"width", "height", "flags", "md", "startx", "starty", "specCnt", "pad"};
-enum { kWidth, kHeight, kFlags, kMd, kStartX, kStartY, kSpecCnt, kPad };
-constexpr size_t kCodeLengthAt = 8;
-constexpr size_t kNameAt = 10;
-constexpr size_t kNameSize = 30;
+using namespace maps_format;
 
 bool skipListLine(const std::string& line) {
   return line[0] == '\n' || line[0] == '#' || (line.size() > 1 && line[1] == '\n');

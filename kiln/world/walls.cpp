@@ -8,12 +8,14 @@
 #include "common/files.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/world/walls_format.h"
 #include "kiln/world/world_lines.h"
 
 namespace kiln {
 
 namespace {
 
+using namespace walls_format;
 using FileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 constexpr int kAttributeFields = 13;
@@ -52,14 +54,6 @@ std::vector<std::string> splitFields(const std::string& line) {
   return fields;
 }
 
-void fillBrushEntry(uint8_t* entry, const long long* v) {
-  auto low = [](long long x) { return uint32_t(uint64_t(x)); };
-  setBE16(entry, low(v[0]));
-  for (int i = 1; i < 7; ++i) entry[1 + i] = uint8_t(low(v[i]));
-  entry[8] = uint8_t((low(v[7]) == 1 ? 2 : 0) | (low(v[8]) == 1 ? 1 : 0));
-  entry[9] = 0;
-}
-
 }  // namespace
 
 int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wallAttributes, const char* code) {
@@ -96,8 +90,7 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
     if (n != 9) attr[n] = atoiRule(fields[n - 1].c_str());
   uint8_t field9 = uint8_t(fields[8][0]);
 
-  uint8_t flags = uint8_t((attr[2] ? 0x01 : 0) | (attr[5] ? 0x02 : 0) | (attr[3] ? 0x04 : 0) |
-                          (attr[7] ? 0x08 : 0) | ((attr[6] & 0x0F) << 4) | (attr[1] ? 0x80 : 0));
+  uint8_t flags = wallFlags(attr);
   uint8_t flags2 = uint8_t((attr[4] ? 0x01 : 0) | ((attr[8] & 0xFF) ? 0x02 : 0));
 
   uint8_t entry[kWallAttrEntrySize] = {};
@@ -109,14 +102,15 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
   wallAttributes.insert(wallAttributes.end(), entry, entry + kWallAttrEntrySize);
 
   std::vector<uint8_t> record(kWallHeaderSize, 0);
-  record[0] = flags;
-  for (int n = 10; n <= 13; ++n) setBE16(record.data() + 12 + 2 * (n - 10), uint32_t(attr[n]));
+  record[kFlags] = flags;
+  for (int n = kFirstWordAttribute; n <= kLastWordAttribute; ++n)
+    setBE16(record.data() + kAttribute10 + 2 * (n - kFirstWordAttribute), uint32_t(attr[n]));
 
   int brushes = 0;
   int views = 0;
   while (nextWallLine(file.get(), line)) {
     int count = atoiRule(line.c_str());
-    if (views < kWallViews) record[1 + views] = uint8_t(brushes);
+    if (views < kWallViews) record[kViewStarts + views] = uint8_t(brushes);
     ++views;
     if (count < 0) {
       std::fprintf(stderr, "ERROR: view %d of wall file %s has a negative brush count %d\n", views,
@@ -128,7 +122,7 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
         std::fprintf(stderr, "ERROR: unexpected end of file\n");
         kit::fail(1);
       }
-      long long values[9];
+      long long values[kBrushValues];
       const char* p = line.c_str();
       for (long long& v : values) {
         if (!scanNumber(p, v)) {
@@ -152,7 +146,7 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
     std::fprintf(stderr, "ERROR: wall has %d views, should have 10\n", views);
     kit::fail(1);
   }
-  record[11] = uint8_t(brushes);
+  record[kBrushCount] = uint8_t(brushes);
   addPDBEntry(db, code, record);
   return 0;
 }
