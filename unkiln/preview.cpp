@@ -84,10 +84,9 @@ bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t si
 // Writes image, enlarged to the preview's scale, as stem.png.
 PagePicture writePng(Preview& p, const std::string& stem, const Rgba& image, int scale) {
   PagePicture picture;
-  const Rgba big = enlarged(image, scale);
-  const std::vector<uint8_t> png = encodePng(big);
+  const std::vector<uint8_t> png = scale > 1 ? encodePng(enlarged(image, scale)) : encodePng(image);
   const std::string name = uniqueName(p.taken, stem, ".png");
-  if (writeFile(p, name, png.data(), png.size())) picture = {name, big.width, big.height};
+  if (writeFile(p, name, png.data(), png.size())) picture = {name, image.width * scale, image.height * scale};
   return picture;
 }
 

@@ -1,6 +1,7 @@
 #include "unkiln/preview_deflate.h"
 
 #include <array>
+#include <cstring>
 
 namespace unkiln {
 
@@ -28,7 +29,7 @@ constexpr Code fixedCode(int symbol) {
 
 struct Tables {
   std::array<Code, 256> literal{};
-  std::array<Code, 259> match{};  // length 3 to 258 at distance 1: symbol, extra bits, distance code 0
+  std::array<Code, 259> match{};  // length 3 to 258 at distance 4: symbol, extra bits, distance code 3
 };
 
 constexpr Tables makeTables() {
@@ -43,7 +44,9 @@ constexpr Tables makeTables() {
     while (base[s] > length) --s;
     Code c = fixedCode(257 + s);
     c.bits |= uint32_t(length - base[s]) << c.length;
-    c.length += extra[s] + 5;  // then the distance code 0 (distance 1): five zero bits
+    c.length += extra[s];
+    c.bits |= reversed(3, 5) << c.length;  // distance code 3: distance 4, no extra bits
+    c.length += 5;
     t.match[length] = c;
   }
   return t;
@@ -51,8 +54,10 @@ constexpr Tables makeTables() {
 
 constexpr Tables kTables = makeTables();
 
+// Writes into room made ahead: a fixed code takes at most 18 bits a byte of
+// input, so the caller sizes the buffer once.
 struct BitWriter {
-  std::vector<uint8_t>& out;
+  uint8_t* out;
   uint64_t pending = 0;
   int count = 0;
 
@@ -60,17 +65,15 @@ struct BitWriter {
     pending |= uint64_t(bits) << count;
     count += length;
     if (count >= 32) {
-      for (int i = 0; i < 4; ++i) out.push_back(uint8_t(pending >> (8 * i)));
+      const uint8_t b[4] = {uint8_t(pending), uint8_t(pending >> 8), uint8_t(pending >> 16), uint8_t(pending >> 24)};
+      std::memcpy(out, b, 4);
+      out += 4;
       pending >>= 32;
       count -= 32;
     }
   }
   void flush() {
-    while (count > 0) {
-      out.push_back(uint8_t(pending));
-      pending >>= 8;
-      count -= 8;
-    }
+    for (; count > 0; count -= 8, pending >>= 8) *out++ = uint8_t(pending);
     count = 0;
   }
 };
@@ -93,26 +96,34 @@ uint32_t adler32(const uint8_t* data, size_t length) {
 }  // namespace
 
 std::vector<uint8_t> deflateRuns(const uint8_t* data, size_t length) {
-  std::vector<uint8_t> out;
-  out.reserve(length + length / 8 + 16);
-  out.push_back(0x78);  // deflate, 32 KB window
-  out.push_back(0x01);  // no dictionary; the header's check bits
-  BitWriter w{out};
+  // Header, a literal of at most 9 bits per byte (a match is shorter than
+  // the literals it stands for), the end code, the check.
+  std::vector<uint8_t> out(2 + length + length / 8 + 16);
+  out[0] = 0x78;  // deflate, 32 KB window
+  out[1] = 0x01;  // no dictionary; the header's check bits
+  BitWriter w{out.data() + 2};
   w.put(1, 1);  // the last block
   w.put(1, 2);  // fixed codes
+  constexpr size_t kDistance = 4;
   size_t i = 0;
   while (i < length) {
-    if (i > 0 && data[i] == data[i - 1]) {
-      const uint8_t v = data[i - 1];
-      const size_t limit = length - i < 258 ? length : i + 258;
-      size_t j = i + 1;
-      while (j < limit && data[j] == v) ++j;
-      if (j - i >= 3) {
-        const Code& c = kTables.match[j - i];
-        w.put(c.bits, c.length);
-        i = j;
-        continue;
+    // A repeat of the bytes one pixel before, when its first three are.
+    if (i >= kDistance && length - i >= 3 && data[i] == data[i - kDistance] &&
+        data[i + 1] == data[i + 1 - kDistance] && data[i + 2] == data[i + 2 - kDistance]) {
+      const size_t limit = length - i < 258 ? length - i : 258;
+      size_t n = 3;
+      while (n + 8 <= limit) {
+        uint64_t a, b;
+        std::memcpy(&a, data + i + n, 8);
+        std::memcpy(&b, data + i + n - kDistance, 8);
+        if (a != b) break;
+        n += 8;
       }
+      while (n < limit && data[i + n] == data[i + n - kDistance]) ++n;
+      const Code& c = kTables.match[n];
+      w.put(c.bits, c.length);
+      i += n;
+      continue;
     }
     const Code& c = kTables.literal[data[i]];
     w.put(c.bits, c.length);
@@ -120,9 +131,41 @@ std::vector<uint8_t> deflateRuns(const uint8_t* data, size_t length) {
   }
   w.put(0, 7);  // end of block: symbol 256
   w.flush();
+  out.resize(size_t(w.out - out.data()));
   const uint32_t check = adler32(data, length);
   for (int s = 24; s >= 0; s -= 8) out.push_back(uint8_t(check >> s));
   return out;
+}
+
+namespace {
+// Slicing by 8: table k gives the CRC of a byte followed by k zero bytes.
+struct CrcTables {
+  uint32_t t[8][256] = {};
+};
+constexpr CrcTables makeCrcTables() {
+  CrcTables c;
+  for (uint32_t n = 0; n < 256; ++n) {
+    uint32_t v = n;
+    for (int k = 0; k < 8; ++k) v = v & 1 ? 0xEDB88320u ^ (v >> 1) : v >> 1;
+    c.t[0][n] = v;
+  }
+  for (int k = 1; k < 8; ++k)
+    for (int n = 0; n < 256; ++n) c.t[k][n] = (c.t[k - 1][n] >> 8) ^ c.t[0][c.t[k - 1][n] & 0xFF];
+  return c;
+}
+constexpr CrcTables kCrc = makeCrcTables();
+}  // namespace
+
+uint32_t crc32(const uint8_t* data, size_t length) {
+  uint32_t crc = ~0u;
+  for (; length >= 8; length -= 8, data += 8) {
+    const uint32_t lo = crc ^ (uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
+                               uint32_t(data[3]) << 24);
+    crc = kCrc.t[7][lo & 0xFF] ^ kCrc.t[6][(lo >> 8) & 0xFF] ^ kCrc.t[5][(lo >> 16) & 0xFF] ^ kCrc.t[4][lo >> 24] ^
+          kCrc.t[3][data[4]] ^ kCrc.t[2][data[5]] ^ kCrc.t[1][data[6]] ^ kCrc.t[0][data[7]];
+  }
+  while (length--) crc = (crc >> 8) ^ kCrc.t[0][(crc ^ *data++) & 0xFF];
+  return ~crc;
 }
 
 }  // namespace unkiln

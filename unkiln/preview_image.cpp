@@ -18,8 +18,10 @@ unsigned char* compressForStb(unsigned char* data, int length, int* outLength, i
   *outLength = int(stream.size());
   return copy;
 }
+unsigned int crcForStb(unsigned char* data, int length) { return unkiln::crc32(data, size_t(length)); }
 }  // namespace
 #define STBIW_ZLIB_COMPRESS compressForStb
+#define STBIW_CRC32 crcForStb
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #if defined(__GNUC__)
@@ -175,6 +177,9 @@ void appendBytes(void* context, void* data, int size) {
 }  // namespace
 
 std::vector<uint8_t> encodePng(const Rgba& image) {
+  // Rows unfiltered: the run coder finds a flat area's repeats as they are,
+  // and stb need not try every filter on every row.
+  stbi_write_force_png_filter = 0;
   std::vector<uint8_t> out;
   stbi_write_png_to_func(appendBytes, &out, image.width, image.height, 4, image.pixels.data(), image.width * 4);
   return out;

@@ -1,4 +1,5 @@
 #include "unkiln/preview_image.h"
+#include "unkiln/preview_deflate.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,22 @@ TEST(PreviewImage, SwatchesSheetsAndScaling) {
   EXPECT_EQ(font.at(6, 5)[0], 170);
   EXPECT_EQ(font.at(2, 1)[0], 255);
   EXPECT_EQ(font.at(9, 1)[0], 0);  // the second glyph, a full block
+}
+
+TEST(PreviewDeflate, StreamsInflateToTheirSourceAndTheCrcIsPngs) {
+  const std::string nine = "123456789";
+  EXPECT_EQ(crc32(reinterpret_cast<const uint8_t*>(nine.data()), nine.size()), 0xCBF43926u);
+  std::mt19937 random(5);
+  for (size_t size : {0, 1, 5, 300, 5000, 70000}) {
+    std::vector<uint8_t> data(size);
+    for (size_t i = 0; i < size; ++i) data[i] = random() % 3 ? uint8_t(i % 4) : uint8_t(random());  // runs and noise
+    std::vector<uint8_t> stream = deflateRuns(data.data(), data.size());
+    int length = 0;
+    char* out = stbi_zlib_decode_malloc(reinterpret_cast<const char*>(stream.data()), int(stream.size()), &length);
+    ASSERT_NE(out, nullptr) << size;
+    EXPECT_EQ(std::vector<uint8_t>(out, out + length), data) << size;
+    free(out);
+  }
 }
 
 }  // namespace
