@@ -78,7 +78,7 @@ TEST(Unkiln, ListShowsTheHeaderAndASummaryPerRecord) {
   EXPECT_EQ(r.err, "");
   for (const char* text : {"  name: \"QuestMaps.QST1\"\n", "  type: \"TADV\"\n", "  creator: \"Tlm2\"\n",
                            "  created: \"1970-01-01T00:00:00Z\"\n", "  records: 4\n",
-                           "MP     MP map 'Great hall' 12x10, 2 specials\n", "AU     AU \"The Sunken Keep\"\n",
+                           "MP     MP map 1 'Great hall' 12x10, 2 specials\n", "AU     AU \"The Sunken Keep\"\n",
                            "RE     RE Engine v1.5\n", "OB     OB 20 objects\n", "PA     PA 256 colours\n"})
     EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
 }
