@@ -99,7 +99,7 @@ TEST(TableSources, CompileBackToTheSameBytes) {
     std::string err;
     Bytes again = compiledData(c.compile, "source.txt", text, c.code, 0, &err);
     EXPECT_EQ(again, data) << text;
-    EXPECT_EQ(err, "") << text;  // a source draws no warning
+    EXPECT_EQ(err.find("Found"), std::string::npos) << text;  // every line has its token count
   }
 }
 
@@ -130,14 +130,14 @@ struct Refusal {
 };
 
 TEST(TableSources, RecordsNoTableGivesAreRefusedWithTheReason) {
-  Bytes object(2 + kObjectEntrySize, 0);
+  Bytes object(2 + kObjectEntrySize + 2, 0);  // and the padding
   object[1] = 1;
   object[2 + 37] = 0x01;  // Misc
   Bytes flagTwo = object;
   flagTwo[2 + 10] = 2;  // col4 is a flag
   Bytes misc = object;
   misc[2 + 40] = 7;  // typeData2, which Misc does not set
-  Bytes hero(kHeroEntrySize, 0);
+  Bytes hero(kHeroEntrySize + 2, 0);
   hero[36] = 33, hero[105] = 1, hero[106] = 0xFF;  // endoflist, slot 1 where 0 comes first
   Bytes spell(2 + kSpellEntrySize, 0);
   spell[0] = 1, spell[2 + 70] = 9;  // verb 9
@@ -149,7 +149,7 @@ TEST(TableSources, RecordsNoTableGivesAreRefusedWithTheReason) {
       {"verb without a word", plain<spellsSource>(), spell, "effect or verb code has no keyword"},
       {"text with a carriage return", textSource("TX"), Bytes{0, 1, 0, 0, 'a', '\r', 0, 0, 0, 0},
        "carriage return"},
-      {"texts sharing bytes", textSource("TX"), Bytes{0, 2, 0, 0, 0, 0, 'a', 0}, "is not stored right after"},
+      {"texts sharing bytes", textSource("TX"), Bytes{0, 2, 0, 0, 0, 0, 'a', 0, 0, 0}, "is not stored right after"},
       {"padding of a whole word", plain<monsterTableSource>(), Bytes{0, 0, 0, 0, 0, 0}, "where kiln stores 2"},
   };
   for (const Refusal& c : cases) {
