@@ -192,6 +192,20 @@ TEST(Unkiln, DamagedRecordsAreReportedWithFileIndexAndOffsetAndTheListingGoesOn)
   EXPECT_NE(readText(a.s.path("x/Bad/pdbs.cfg")).find("TX bad-2-TX.txt\n"), std::string::npos);
 }
 
+TEST(Unkiln, ADatabaseThatNoDatabaseLineGivesIsLeftOutOfTheRebuild) {
+  Adventure a;
+  std::string odd = a.s.write("odd.pdb", database("Odd.ABCD", "DATA", {auRecord("Odd")}));
+  std::string good = a.s.write("good.pdb", database("Good.ABCD", "TADV", {auRecord("Good")}));
+  Result x = unkiln(a, {"extract", odd, good, "-o", a.s.path("x/Mixed")});
+  EXPECT_EQ(x.status, 2) << x.err;
+  EXPECT_NE(x.out.find(odd + ": the database cannot be reproduced: database type DATA is not TADV, TILE or WALL"),
+            std::string::npos)
+      << x.out;
+  std::string config = readText(a.s.path("x/Mixed/pdbs.cfg"));
+  EXPECT_NE(config.find("\n# odd: not extracted, no database line can give it\n"), std::string::npos) << config;
+  EXPECT_NE(config.find("\n!TADV:good:Good.ABCD:Good:1.0\n"), std::string::npos) << config;
+}
+
 TEST(Unkiln, FilesThatAreNotDatabasesAreRefused) {
   Adventure a;
   std::string tiny = a.s.write("tiny.pdb", Bytes(20, 0));
