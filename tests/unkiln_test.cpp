@@ -78,7 +78,7 @@ TEST(Unkiln, ListShowsTheHeaderAndASummaryPerRecord) {
   EXPECT_EQ(r.err, "");
   for (const char* text : {"  name: \"QuestMaps.QST1\"\n", "  type: \"TADV\"\n", "  creator: \"Tlm2\"\n",
                            "  created: \"1970-01-01T00:00:00Z\"\n", "  records: 4\n",
-                           "MP     MP map 'Great hall' 12x10, 2 specials\n", "AU     AU \"The Sunken Keep\"\n",
+                           "MP     MP map 1 'Great hall' 12x10, 2 specials\n", "AU     AU \"The Sunken Keep\"\n",
                            "RE     RE Engine v1.5\n", "OB     OB 20 objects\n", "PA     PA 256 colours\n"})
     EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
 }
@@ -190,6 +190,20 @@ TEST(Unkiln, DamagedRecordsAreReportedWithFileIndexAndOffsetAndTheListingGoesOn)
   EXPECT_NE(x.out.find(in + ": record 1 (OB) cannot be reproduced"), std::string::npos) << x.out;
   EXPECT_NE(x.out.find(in + ": record 3 (ZQ) cannot be reproduced: unknown code"), std::string::npos) << x.out;
   EXPECT_NE(readText(a.s.path("x/Bad/pdbs.cfg")).find("TX bad-2-TX.txt\n"), std::string::npos);
+}
+
+TEST(Unkiln, ADatabaseThatNoDatabaseLineGivesIsLeftOutOfTheRebuild) {
+  Adventure a;
+  std::string odd = a.s.write("odd.pdb", database("Odd.ABCD", "DATA", {auRecord("Odd")}));
+  std::string good = a.s.write("good.pdb", database("Good.ABCD", "TADV", {auRecord("Good")}));
+  Result x = unkiln(a, {"extract", odd, good, "-o", a.s.path("x/Mixed")});
+  EXPECT_EQ(x.status, 2) << x.err;
+  EXPECT_NE(x.out.find(odd + ": the database cannot be reproduced: database type DATA is not TADV, TILE or WALL"),
+            std::string::npos)
+      << x.out;
+  std::string config = readText(a.s.path("x/Mixed/pdbs.cfg"));
+  EXPECT_NE(config.find("\n# odd: not extracted, no database line can give it\n"), std::string::npos) << config;
+  EXPECT_NE(config.find("\n!TADV:good:Good.ABCD:Good:1.0\n"), std::string::npos) << config;
 }
 
 TEST(Unkiln, FilesThatAreNotDatabasesAreRefused) {

@@ -84,9 +84,7 @@ bool writeOutput(Extraction& x, const std::string& relative, const std::string& 
 // come from a build.
 bool headerReproducible(const PdbFile& f, std::string& why) {
   const kiln::PdbHeader& h = f.header;
-  std::string type = fourCC(h.type);
-  if (type != "TADV" && type != "TILE" && type != "WALL") why = "database type " + type + " is not TADV, TILE or WALL";
-  else if (h.creator != kCreator) why = "creator is not Tlm2";
+  if (h.creator != kCreator) why = "creator is not Tlm2";
   else if (h.attributes != kAttributes) why = "attributes are not 0x0808";
   else if (h.modified != h.created) why = "modification date differs from the creation date";
   else if (h.backedUp || h.modificationNumber || h.appInfo || h.sortInfo || h.uniqueIdSeed || h.nextRecordList)
@@ -95,10 +93,6 @@ bool headerReproducible(const PdbFile& f, std::string& why) {
   else if (f.records[0].offset != kiln::kHeaderSize + 8 * f.records.size() + 2 ||
            f.bytes[f.records[0].offset - 1] || f.bytes[f.records[0].offset - 2])
     why = "the record data does not start right after the record list and its two zero bytes";
-  else if (h.name.size() < 4 || h.name.size() > 32) why = "database name is not 4 to 32 characters";
-  else if (type == "TADV" && (h.name.find('.') == std::string::npos || h.name.size() - h.name.find('.') - 1 != 4))
-    why = "TADV database name has no 4-character game code after its first \".\"";
-  else if (!kiln::configText(h.name, ":", why)) why = "database name: " + why;
   else {
     for (size_t i = h.name.size(); i < 32; ++i)
       if (f.bytes[i]) why = "name field holds bytes after its end";
@@ -246,8 +240,26 @@ bool isTable(const std::string& c) {
   return false;
 }
 
+// A database line kiln refuses would stop the whole rebuild.
+bool databaseLineAccepted(const PdbFile& f, std::string& why) {
+  const kiln::PdbHeader& h = f.header;
+  std::string type = fourCC(h.type);
+  if (type != "TADV" && type != "TILE" && type != "WALL") why = "database type " + type + " is not TADV, TILE or WALL";
+  else if (h.name.size() < 4 || h.name.size() > 32) why = "database name is not 4 to 32 characters";
+  else if (type == "TADV" && (h.name.find('.') == std::string::npos || h.name.size() - h.name.find('.') - 1 != 4))
+    why = "TADV database name has no 4-character game code after its first \".\"";
+  else if (!kiln::configText(h.name, ":", why)) why = "database name: " + why;
+  return why.empty();
+}
+
 void extractDatabase(Extraction& x, const PdbFile& f, const std::string& stem) {
   std::string why;
+  if (!databaseLineAccepted(f, why)) {
+    std::printf("%s: the database cannot be reproduced: %s\n", f.path.c_str(), why.c_str());
+    x.config += "\n# " + stem + ": not extracted, no database line can give it\n";
+    ++x.unreproducible;
+    return;
+  }
   if (!headerReproducible(f, why)) {
     std::printf("%s: the database cannot be reproduced: %s\n", f.path.c_str(), why.c_str());
     ++x.unreproducible;
@@ -258,10 +270,8 @@ void extractDatabase(Extraction& x, const PdbFile& f, const std::string& stem) {
     if (kiln::authorSource(f.records[0].data, f.records[0].length, text, why)) au = text;
     else notReproduced(x, f, f.records[0], why);
   }
-  std::string name = f.header.name;
-  if (!kiln::configText(name, ":", why) || name.size() < 4) name = "name.CODE";
   const kiln::PdbHeader& h = f.header;
-  x.config += "\n!" + std::string(fourCC(h.type)) + ":" + stem + ":" + name + ":" + au + ":" +
+  x.config += "\n!" + std::string(fourCC(h.type)) + ":" + stem + ":" + h.name + ":" + au + ":" +
               std::to_string(h.version >> 8) + "." + std::to_string(h.version & 0xFF) + "\n";
 
   for (size_t i = f.records.empty() || f.records[0].code != "AU" ? 0 : 1; i < f.records.size();) {
@@ -343,10 +353,13 @@ int runExtract(const Args& args) {
   int status = 0;
   std::vector<PdbFile> files;
   for (const std::string& path : inputs) {
+    // A database whose record list is partly bad is not extracted: its
+    // records cannot be told apart for sure.
     PdbFile f;
-    if (loadDatabase(path, f, status) && status == 0) files.push_back(std::move(f));
+    int fileStatus = 0;
+    if (loadDatabase(path, f, fileStatus) && fileStatus == 0) files.push_back(std::move(f));
     else if (f.bytes.size() >= kiln::kHeaderSize) std::fprintf(stderr, "ERROR: %s is not extracted\n", path.c_str());
-    status = status ? 1 : 0;
+    status |= fileStatus;
   }
   // Brushes in other databases need the palette: its databases come first.
   std::stable_partition(files.begin(), files.end(), holdsPalette);

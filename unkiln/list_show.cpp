@@ -31,6 +31,12 @@ void civilFromDays(long long z, int& y, unsigned& m, unsigned& d) {
   y = int(year + (m <= 2));
 }
 
+// "WA wall: ..." becomes "WA wall 3: ...".
+std::string numbered(const std::string& summary, const std::string& prefix, int number) {
+  if (summary.compare(0, prefix.size(), prefix) != 0) return summary;
+  return prefix + " " + std::to_string(number) + summary.substr(prefix.size());
+}
+
 void printHeaderText(const PdbFile& file) {
   std::printf("%s\n", file.path.c_str());
   printText(stdout, headerNode(file), 2);
@@ -97,6 +103,8 @@ int runList(const Args& args) {
   if (args.empty()) return usageError("list needs at least one database file");
   int status = 0;
   bool first = true;
+  // Walls and maps are numbered across the lists of a build, as kiln counts them.
+  int walls = 0, maps = 0;
   for (const std::string& path : args) {
     PdbFile file;
     if (!first) std::printf("\n");
@@ -113,6 +121,8 @@ int runList(const Args& args) {
         status = 1;
       }
       std::string summary = ok ? info.summary : "damaged: " + error;
+      if (ok && r.code == "WA") summary = numbered(summary, "WA wall", walls++);
+      if (ok && r.code == "MP") summary = numbered(summary, "MP map", maps++);
       std::printf("  %5d %10u %8u  %-6s %s\n", r.index, r.offset, r.size, codeText(r.code).c_str(), summary.c_str());
     }
   }

@@ -114,7 +114,7 @@ bool acTableSource(const uint8_t* data, size_t length, std::vector<uint8_t>& row
   if (!countedRows(data, length, kAcColumns, count, why) || !exactLength(length, 2 + kAcColumns * count, why))
     return false;
   size_t before = rows.size() / kAcColumns;
-  if (count < before || std::memcmp(data + 2, rows.data(), rows.size()) != 0) {
+  if (count < before || (before && std::memcmp(data + 2, rows.data(), rows.size()) != 0)) {
     why = "does not begin with the rows of the AC records before it, which a build repeats";
     return false;
   }
