@@ -164,7 +164,7 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
     } else if (r.code.size() == 2 && r.code[0] == 'P' && r.code[1] >= '0' && r.code[1] <= '4') {
       // Shown with their palette.
     } else {
-      row.fields = std::move(info.fields);
+      row.fields = fieldsHtml(info.fields);
     }
     page.records.push_back(std::move(row));
   }

@@ -1,6 +1,7 @@
 #include "unkiln/preview_deflate.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace unkiln {
@@ -29,7 +30,8 @@ constexpr Code fixedCode(int symbol) {
 
 struct Tables {
   std::array<Code, 256> literal{};
-  std::array<Code, 259> match{};  // length 3 to 258 at distance 4: symbol, extra bits, distance code 3
+  std::array<Code, 259> length{};  // match lengths 3 to 258: symbol and extra bits
+  std::array<uint32_t, 30> distanceCode{};  // the five bits of each distance code, in stream order
 };
 
 constexpr Tables makeTables() {
@@ -45,17 +47,16 @@ constexpr Tables makeTables() {
     Code c = fixedCode(257 + s);
     c.bits |= uint32_t(length - base[s]) << c.length;
     c.length += extra[s];
-    c.bits |= reversed(3, 5) << c.length;  // distance code 3: distance 4, no extra bits
-    c.length += 5;
-    t.match[length] = c;
+    t.length[length] = c;
   }
+  for (uint32_t d = 0; d < 30; ++d) t.distanceCode[d] = reversed(d, 5);
   return t;
 }
 
 constexpr Tables kTables = makeTables();
 
-// Writes into room made ahead: a fixed code takes at most 18 bits a byte of
-// input, so the caller sizes the buffer once.
+// Writes into room made ahead: no code takes more bits than the literals it
+// stands for, at most 9 a byte, so the caller sizes the buffer once.
 struct BitWriter {
   uint8_t* out;
   uint64_t pending = 0;
@@ -78,6 +79,29 @@ struct BitWriter {
   }
 };
 
+// A match: its length code, then its distance (1 to 32768) as code and extra bits.
+void putMatch(BitWriter& w, size_t length, size_t distance) {
+  const Code& c = kTables.length[length];
+  w.put(c.bits, c.length);
+  const uint32_t d = uint32_t(distance - 1);
+  if (d < 4) {
+    w.put(kTables.distanceCode[d], 5);
+    return;
+  }
+  // Codes 4 and up come in pairs per power of two, with width - 2 extra bits.
+  const int width = std::bit_width(d);
+  const int extraBits = width - 2;
+  const uint32_t code = uint32_t(2 * (width - 1)) + ((d >> extraBits) & 1u);
+  w.put(kTables.distanceCode[code], 5);
+  w.put(d & ((1u << extraBits) - 1), extraBits);
+}
+
+uint32_t load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
 uint32_t adler32(const uint8_t* data, size_t length) {
   uint32_t a = 1, b = 0;
   while (length > 0) {
@@ -93,35 +117,39 @@ uint32_t adler32(const uint8_t* data, size_t length) {
   return b << 16 | a;
 }
 
+constexpr int kHashBits = 13;
+constexpr size_t kWindow = 32768;
+
 }  // namespace
 
-std::vector<uint8_t> deflateRuns(const uint8_t* data, size_t length) {
-  // Header, a literal of at most 9 bits per byte (a match is shorter than
-  // the literals it stands for), the end code, the check.
+std::vector<uint8_t> deflateFast(const uint8_t* data, size_t length) {
   std::vector<uint8_t> out(2 + length + length / 8 + 16);
   out[0] = 0x78;  // deflate, 32 KB window
   out[1] = 0x01;  // no dictionary; the header's check bits
   BitWriter w{out.data() + 2};
   w.put(1, 1);  // the last block
   w.put(1, 2);  // fixed codes
-  constexpr size_t kDistance = 4;
+  // Where each 4-byte value was last seen, plus one (0: never), by hash.
+  std::vector<uint32_t> last(size_t(1) << kHashBits, 0);
   size_t i = 0;
-  while (i < length) {
-    // A repeat of the bytes one pixel before, when its first three are.
-    if (i >= kDistance && length - i >= 3 && data[i] == data[i - kDistance] &&
-        data[i + 1] == data[i + 1 - kDistance] && data[i + 2] == data[i + 2 - kDistance]) {
+  while (i + 4 <= length) {
+    const uint32_t v = load32(data + i);
+    const uint32_t h = (v * 2654435761u) >> (32 - kHashBits);
+    const size_t seen = last[h];
+    last[h] = uint32_t(i + 1);
+    if (seen && i + 1 - seen <= kWindow && load32(data + seen - 1) == v) {
+      const uint8_t* from = data + seen - 1;
       const size_t limit = length - i < 258 ? length - i : 258;
-      size_t n = 3;
+      size_t n = 4;
       while (n + 8 <= limit) {
         uint64_t a, b;
         std::memcpy(&a, data + i + n, 8);
-        std::memcpy(&b, data + i + n - kDistance, 8);
+        std::memcpy(&b, from + n, 8);
         if (a != b) break;
         n += 8;
       }
-      while (n < limit && data[i + n] == data[i + n - kDistance]) ++n;
-      const Code& c = kTables.match[n];
-      w.put(c.bits, c.length);
+      while (n < limit && data[i + n] == from[n]) ++n;
+      putMatch(w, n, i + 1 - seen);
       i += n;
       continue;
     }
@@ -129,6 +157,7 @@ std::vector<uint8_t> deflateRuns(const uint8_t* data, size_t length) {
     w.put(c.bits, c.length);
     ++i;
   }
+  for (; i < length; ++i) w.put(kTables.literal[data[i]].bits, kTables.literal[data[i]].length);
   w.put(0, 7);  // end of block: symbol 256
   w.flush();
   out.resize(size_t(w.out - out.data()));

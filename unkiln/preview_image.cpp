@@ -11,7 +11,7 @@
 // its compressor (stb frees the stream with free()).
 namespace {
 unsigned char* compressForStb(unsigned char* data, int length, int* outLength, int /*quality*/) {
-  std::vector<uint8_t> stream = unkiln::deflateRuns(data, size_t(length));
+  std::vector<uint8_t> stream = unkiln::deflateFast(data, size_t(length));
   auto* copy = static_cast<unsigned char*>(std::malloc(stream.size()));
   if (!copy) return nullptr;
   std::memcpy(copy, stream.data(), stream.size());

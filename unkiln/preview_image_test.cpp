@@ -153,7 +153,7 @@ TEST(PreviewDeflate, StreamsInflateToTheirSourceAndTheCrcIsPngs) {
   for (size_t size : {0, 1, 5, 300, 5000, 70000}) {
     std::vector<uint8_t> data(size);
     for (size_t i = 0; i < size; ++i) data[i] = random() % 3 ? uint8_t(i % 4) : uint8_t(random());  // runs and noise
-    std::vector<uint8_t> stream = deflateRuns(data.data(), data.size());
+    std::vector<uint8_t> stream = deflateFast(data.data(), data.size());
     int length = 0;
     char* out = stbi_zlib_decode_malloc(reinterpret_cast<const char*>(stream.data()), int(stream.size()), &length);
     ASSERT_NE(out, nullptr) << size;

@@ -185,7 +185,7 @@ void databaseSection(std::string& out, const PageDatabase& d, size_t n) {
   }
   if (!d.sheet.file.empty()) {
     out += "<h3>Contact sheet</h3>\n<div class=\"sheet\">";
-    image(out, d.sheet, 0, "contact sheet");
+    image(out, d.sheet, 512, "contact sheet");
     out += "</div>\n";
   }
   bool pictures = false;
@@ -197,21 +197,25 @@ void databaseSection(std::string& out, const PageDatabase& d, size_t n) {
     out += "</div>\n";
   }
   bool tables = false;
-  for (const PageRecord& r : d.records) tables = tables || r.fields.kind == Node::Kind::Object;
+  for (const PageRecord& r : d.records) tables = tables || !r.fields.empty();
   if (tables) {
     out += "<h3>Tables</h3>\n";
     for (const PageRecord& r : d.records) {
-      if (r.fields.kind != Node::Kind::Object) continue;
+      if (r.fields.empty()) continue;
       append(out, "<details><summary>#%lld ", r.index);
-      out += escapeHtml(r.summary) + "</summary>\n";
-      render(out, r.fields);
-      out += "</details>\n";
+      out += escapeHtml(r.summary) + "</summary>\n" + r.fields + "</details>\n";
     }
   }
   out += "</section>\n";
 }
 
 }  // namespace
+
+std::string fieldsHtml(const Node& fields) {
+  std::string out;
+  render(out, fields);
+  return out;
+}
 
 std::string escapeHtml(const std::string& text) {
   std::string out;

@@ -19,7 +19,7 @@ struct PageRecord {
   int index = 0;
   unsigned offset = 0, size = 0;
   std::string code, summary, error;  // error: why the record is damaged or not drawn
-  kiln::Node fields;                 // shown as tables for records that are not pictures
+  std::string fields;                // fieldsHtml() of a record that is not a picture, or empty
   bool picture = false;              // a bitmap record: the fields below say what it is
   int width = 0, height = 0, depth = 0;
   bool masked = false, compressed = false;
@@ -39,6 +39,10 @@ struct PageDatabase {
 // Text as HTML: markup characters as entities, bytes from 0x80 as Latin-1
 // character references, control characters as \xNN.
 std::string escapeHtml(const std::string& text);
+
+// A record's fields as HTML tables: a list of objects is one table with a
+// column per field, an object a table of names and values.
+std::string fieldsHtml(const kiln::Node& fields);
 
 // The page; scale is the enlargement of the PNG files (the page shows small
 // pictures larger still, pixelated).
