@@ -149,7 +149,7 @@ def main():
     parser.add_argument("--micro", help="the micro-benchmark program, when built")
     parser.add_argument("--work", help="folder for the generated adventures (default: a temporary one)")
     parser.add_argument("--json", help="also write the figures to this file")
-    parser.add_argument("--unkiln", help="also time `unkiln extract` of the databases kiln builds")
+    parser.add_argument("--unkiln", help="also time `unkiln extract` and `unkiln preview` of the databases kiln builds")
     args = parser.parse_args()
     kiln = os.path.abspath(args.kiln)
 
