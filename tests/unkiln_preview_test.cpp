@@ -208,7 +208,8 @@ bool wellFormed(const std::string& page, std::vector<std::string>& images, std::
       i = end + 1;
       if (tag.empty() || tag.find('<') != std::string::npos) return (error = "< inside a tag"), false;
       if (tag[0] == '/') {
-        if (open.empty() || open.back() != tag.substr(1)) return (error = "</" + tag.substr(1) + "> closes nothing"), false;
+        if (open.empty() || open.back() != tag.substr(1))
+          return (error = "</" + tag.substr(1) + "> closes nothing"), false;
         open.pop_back();
         continue;
       }
@@ -289,7 +290,8 @@ TEST(UnkilnPreview, AnEightBitPictureWithoutAPaletteIsAnErrorNamingTheRecord) {
   EXPECT_NE(r.err.find("ERROR: --scale takes a whole number from 1 to 16, not <17>"), std::string::npos) << r.err;
   // A database of the pictures without the PA record: cut from the built one.
   b.a.write("nopal.txt", "0 p0.bmp\n");
-  r = b.a.build("!NAME:Quest\n!WALL:Pal:Palette:palette:1.0\nPA palette.bmp\n!WALL:Pics2:Pics2:pictures:1.0\nB8 nopal.txt\n");
+  r = b.a.build("!NAME:Quest\n!WALL:Pal:Palette:palette:1.0\nPA palette.bmp\n"
+                "!WALL:Pics2:Pics2:pictures:1.0\nB8 nopal.txt\n");
   ASSERT_EQ(r.status, 0) << r.err;
   r = preview(b.a, {b.a.path("Pics2.pdb"), "-o", out});
   EXPECT_EQ(r.status, 1);

@@ -26,8 +26,8 @@ using kiln::PdbRecord;
 namespace {
 
 constexpr int kMaxScale = 16;
-constexpr int kSheetWidth = 1024;              // a contact sheet's rows, before scaling
-constexpr size_t kMaxSheetPixels = 1u << 25;   // a scaled sheet larger than this is written smaller
+constexpr int kSheetWidth = 1024;          // a contact sheet's rows, before scaling
+constexpr size_t kMaxPixels = 1u << 25;    // a scaled picture larger than this is written smaller
 
 bool isBitmapCode(const std::string& code) {
   return code.size() == 2 && (code[0] == 'B' || code[0] == 'T') && (code[1] == '2' || code[1] == '4' || code[1] == '8');
@@ -83,6 +83,10 @@ bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t si
 
 // Writes image, enlarged to the preview's scale, as stem.png.
 PagePicture writePng(Preview& p, const std::string& stem, const Rgba& image, int scale) {
+  // A big sheet or strip at a big scale would take gigabytes: such a picture
+  // gets the largest scale that keeps it within kMaxPixels.
+  while (scale > 1 && size_t(image.width) * size_t(image.height) * size_t(scale) * size_t(scale) > kMaxPixels)
+    --scale;
   PagePicture picture;
   const std::vector<uint8_t> png = scale > 1 ? encodePng(enlarged(image, scale)) : encodePng(image);
   const std::string name = uniqueName(p.taken, stem, ".png");
@@ -174,9 +178,7 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
     for (const Rgba& d : drawn) pictures.push_back(&d);
     std::vector<Placement> placements;
     const Rgba sheet = contactSheet(pictures, kSheetWidth, placements);
-    int scale = p.scale;
-    while (scale > 1 && size_t(sheet.width) * sheet.height * scale * scale > kMaxSheetPixels) --scale;
-    page.sheet = writePng(p, stem + "-sheet", sheet, scale);
+    page.sheet = writePng(p, stem + "-sheet", sheet, p.scale);
   }
 }
 

@@ -73,7 +73,8 @@ Rgba drawBitmap(const DecodedBitmap& bitmap, const Palette* palette, const Shade
   Rgba image(bitmap.width, bitmap.height);
   uint8_t grays[16];
   if (bitmap.depth != 8)
-    for (int level = 0; level < 16; ++level) grays[level] = grayShade(std::min(level, (1 << bitmap.depth) - 1), bitmap.depth);
+    for (int level = 0; level < 16; ++level)
+      grays[level] = grayShade(std::min(level, (1 << bitmap.depth) - 1), bitmap.depth);
   const size_t n = size_t(bitmap.width) * size_t(bitmap.height);
   for (size_t i = 0; i < n; ++i) {
     uint8_t* p = image.pixels.data() + 4 * i;
@@ -89,7 +90,8 @@ Rgba drawBitmap(const DecodedBitmap& bitmap, const Palette* palette, const Shade
 
 Rgba shadeStrip(const DecodedBitmap& bitmap, const Palette& palette, const std::array<ShadeTable, 5>& shades) {
   Rgba strip(5 * bitmap.width + 4 * kGap, bitmap.height);
-  for (int s = 0; s < 5; ++s) blit(strip, drawBitmap(bitmap, &palette, &shades[size_t(s)]), s * (bitmap.width + kGap), 0);
+  for (int s = 0; s < 5; ++s)
+    blit(strip, drawBitmap(bitmap, &palette, &shades[size_t(s)]), s * (bitmap.width + kGap), 0);
   return strip;
 }
 

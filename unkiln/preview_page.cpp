@@ -27,10 +27,10 @@ img { image-rendering: pixelated; image-rendering: crisp-edges; }
   background-image: linear-gradient(45deg, #ccc 25%, transparent 25%, transparent 75%, #ccc 75%),
                     linear-gradient(45deg, #ccc 25%, transparent 25%, transparent 75%, #ccc 75%);
   background-size: 16px 16px; background-position: 0 0, 8px 8px; }
-.pictures { display: flex; flex-wrap: wrap; gap: 12px; }
+.pictures { display: flex; flex-wrap: wrap; gap: 12px; align-items: flex-start; }
 figure { margin: 0; padding: 6px; background: #fff; border: 1px solid #ddd; }
-figure img { display: block; margin-bottom: 4px; }
-figcaption { font-size: 12px; color: #444; max-width: 700px; }
+figure img { display: inline-block; vertical-align: top; margin: 0 8px 4px 0; }
+figcaption { font-size: 12px; color: #444; max-width: 760px; }
 .sheet { overflow: auto; max-height: 640px; border: 1px solid #ddd; display: inline-block; max-width: 100%; }
 .sheet img { display: block; }
 details { margin: 4px 0; }
@@ -154,7 +154,8 @@ void databaseSection(std::string& out, const PageDatabase& d, size_t n) {
   const std::string id = "db" + std::to_string(n);
   out += "<section id=\"" + id + "\">\n<h2>" + escapeHtml(d.file) + "</h2>\n";
   render(out, d.header);
-  out += "\n<h3>Records</h3>\n<table><tr><th>index</th><th>offset</th><th>size</th><th>code</th><th>summary</th></tr>\n";
+  out += "\n<h3>Records</h3>\n<table><tr><th>index</th><th>offset</th><th>size</th><th>code</th>"
+         "<th>summary</th></tr>\n";
   for (const PageRecord& r : d.records) {
     out += r.error.empty() || r.picture ? "<tr>" : "<tr class=\"damaged\">";
     append(out, "<td class=\"n\">%lld</td><td class=\"n\">%lld</td><td class=\"n\">%lld</td>", r.index, r.offset,

@@ -61,7 +61,8 @@ TEST(FontDecode, MarksNoDrawingGives) {
   } cases[] = {
       {{0x40, 0, 0, 0, 0, 0}, "glyph word 0 has the plane marks 01; a drawing gives 00 or 10 there"},
       {{0xC0, 0, 0, 0, 0, 0}, "glyph word 0 has the plane marks 11; a drawing gives 00 or 10 there"},
-      {{0x80, 0, 0, 0, 0, 0, 0, 1, 0, 0}, "glyph word 1 has the plane marks 00 after a first plane; a drawing gives 11 there"},
+      {{0x80, 0, 0, 0, 0, 0, 0, 1, 0, 0},
+       "glyph word 1 has the plane marks 00 after a first plane; a drawing gives 11 there"},
       {{0, 0, 0, 0, 0, 7}, "byte 5 after the record's 4 bytes is 0x07, not zero padding"},
   };
   for (const auto& c : cases) {

@@ -84,8 +84,8 @@ TEST(PaletteDecode, PalettesKilnWouldNotWriteHaveNoSource) {
   Decoded shaded = d;
   shaded.shades[2][9] = uint8_t(shaded.shades[2][9] + 1);
   EXPECT_FALSE(paletteSource(shaded.palette, shaded.shades, bmp, why));
-  EXPECT_EQ(why, "P2 maps slot 9 to " + std::to_string(shaded.shades[2][9]) + "; kiln's shading of this palette gives " +
-                     std::to_string(d.shades[2][9]));
+  EXPECT_EQ(why, "P2 maps slot 9 to " + std::to_string(shaded.shades[2][9]) +
+                     "; kiln's shading of this palette gives " + std::to_string(d.shades[2][9]));
 }
 
 TEST(PaletteDecode, DescribeAndDamage) {
