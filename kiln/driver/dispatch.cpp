@@ -24,17 +24,30 @@ namespace kiln {
 
 namespace {
 
-using LineCompiler = int (*)(RunState&, const std::string&, const char*, Database&);
+using LineCompiler = int (*)(const std::string&, const char*, Database&);
 
 // The usual call: path, code and the open database.
 template <LineCompiler compile>
 void line(RunState& run, const std::string& path, const char* code) {
-  compile(run, path, code, *run.openDatabase);
+  compile(path, code, *run.openDatabase);
 }
 
+// The compilers that need more get the parts of the run they use.
 void paletteLine(RunState& run, const std::string& path, const char* code) {
-  compilePalette(run, path, code, *run.openDatabase);
+  compilePalette(run.graphics, run.options.paletteListing, path, code, *run.openDatabase);
   run.graphics.havePalette = true;
+}
+
+void wallsLine(RunState& run, const std::string& path, const char* code) {
+  compileWalls(run.paths(), run.world, path, code, *run.openDatabase);
+}
+
+void mapsLine(RunState& run, const std::string& path, const char* code) {
+  compileMaps(run.paths(), run.world, path, code, *run.openDatabase);
+}
+
+void acLine(RunState& run, const std::string& path, const char* code) {
+  compileAcTable(run.tables, path, code, *run.openDatabase);
 }
 
 // A brush or tile line: the run's one bit depth first, then the list, with
@@ -42,13 +55,13 @@ void paletteLine(RunState& run, const std::string& path, const char* code) {
 template <int depth>
 void bitmapLine(RunState& run, const std::string& path, const char* code) {
   applyDepthRule(run, depth);
-  compileBitmapList(run, path, code, *run.openDatabase, depth,
+  compileBitmapList(run.paths(), run.graphics, path, code, *run.openDatabase, depth,
                     run.graphics.havePalette ? &run.graphics.activePalette : nullptr);
 }
 
 template <int kind>
 void textLine(RunState& run, const std::string& path, const char* code) {
-  compileTexts(run, path, code, *run.openDatabase, kind);
+  compileTexts(run.paths(), run.options.writeTextHeader, path, code, *run.openDatabase, kind);
 }
 
 // One row per data-type code (RW, RT and RE are string records, handled by
@@ -64,8 +77,8 @@ const DispatchEntry kDispatchTable[] = {
     {"PA", paletteLine},
     {"FN", line<compileFont>},
     // world
-    {"WA", line<compileWalls>},
-    {"MP", line<compileMaps>},
+    {"WA", wallsLine},
+    {"MP", mapsLine},
     // tables
     {"TX", textLine<kTextKindTX>},
     {"TG", textLine<kTextKindTG>},
@@ -75,7 +88,7 @@ const DispatchEntry kDispatchTable[] = {
     {"CL", line<compileClasses>},
     {"MO", line<compileMonsters>},
     {"MT", line<compileMonsterTable>},
-    {"AC", line<compileAcTable>},
+    {"AC", acLine},
 };
 
 }  // namespace

@@ -154,7 +154,7 @@ void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& recor
 // (its byte 0 and its mask bit clear). One pass counts the pixels of each
 // colour-table index, which tells whether the image is masked (or uses an
 // index past the table); a second writes the planes.
-void encode8(RunState& run, const std::string& path, const BmpLayout& img, const int* colour, Database& db,
+void encode8(GraphicsState& graphics, const std::string& path, const BmpLayout& img, const int* colour, Database& db,
              int compressFlag, const char* code, BitmapTotals& totals) {
   const int W = img.width, H = img.height;
   // Four tallies, so that a run of one colour does not wait on its own count.
@@ -222,7 +222,7 @@ void encode8(RunState& run, const std::string& path, const BmpLayout& img, const
     }
   }
   for (int i = 0; i < 256; ++i)
-    if (counts[i] && colour[i] != kTransparent) run.graphics.colourCounts[colour[i]] += counts[i];
+    if (counts[i] && colour[i] != kTransparent) graphics.colourCounts[colour[i]] += counts[i];
 
   addBitmapRecord(db, code, record, masked, compressFlag, totals);
 }
@@ -302,7 +302,7 @@ int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t co
   return matchPaletteColor(palette, red, green, blue);
 }
 
-void convertBitmap(RunState& run, const std::string& path, Database& db, int compressFlag, const char* code,
+void convertBitmap(GraphicsState& graphics, const std::string& path, Database& db, int compressFlag, const char* code,
                    int depth, const Palette* palette, BitmapTotals& totals) {
   std::vector<uint8_t> file = readBmpFile(path);
   if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') {
@@ -317,8 +317,8 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
   int colour[256];
   for (int i = 0; i < 256; ++i) colour[i] = kOffTable;
   if (depth == 8) {
-    mapColours(run.graphics, *palette, img.colourTable, img.colourCount, path, colour);
-    encode8(run, path, img, colour, db, compressFlag, code, totals);
+    mapColours(graphics, *palette, img.colourTable, img.colourCount, path, colour);
+    encode8(graphics, path, img, colour, db, compressFlag, code, totals);
     return;
   }
 

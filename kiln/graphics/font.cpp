@@ -39,8 +39,7 @@ uint32_t rowBits(const std::string& line, int row) {
 }
 }  // namespace
 
-int compileFont(RunState& run, const std::string& path, const char* code, Database& db) {
-  (void)run;
+int compileFont(const std::string& path, const char* code, Database& db) {
   std::unique_ptr<FILE, FileCloser> file(kit::openInputFile(path));
   if (!file) {
     std::perror(("ERROR: Can not open " + path).c_str());

@@ -140,12 +140,12 @@ std::array<ShadeTable, 5> buildShadeTables(const Palette& palette) {
   return shades;
 }
 
-const Palette& compilePalette(RunState& run, const std::string& path, const char* code, Database& db) {
+const Palette& compilePalette(GraphicsState& graphics, FILE*& listing, const std::string& path, const char* code,
+                              Database& db) {
   std::vector<uint8_t> bmp = readBmpFile(path);
   const uint8_t* table = bmp.data() + findColourTable(bmp);
 
   // The listing shows the file's own order, before rearranging.
-  FILE* listing = run.options.paletteListing;
   Palette palette{};
   for (int i = 0; i < 256; ++i) {
     const uint8_t* e = table + 4 * i;  // blue, green, red, reserved
@@ -161,14 +161,14 @@ const Palette& compilePalette(RunState& run, const std::string& path, const char
   addPDBEntry(db, code, record);
   for (int s = 0; s < 5; ++s) addPDBEntry(db, kShadeCodes[s], shades[s].data(), shades[s].size());
 
-  run.graphics.activePalette = palette;
-  run.graphics.shadeTables = shades;
+  graphics.activePalette = palette;
+  graphics.shadeTables = shades;
   // Only the first palette of a run is listed.
   if (listing) {
     std::fclose(listing);
-    run.options.paletteListing = nullptr;
+    listing = nullptr;
   }
-  return run.graphics.activePalette;
+  return graphics.activePalette;
 }
 
 }  // namespace kiln

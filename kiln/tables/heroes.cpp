@@ -15,7 +15,7 @@ namespace kiln {
 using namespace heroes_format;
 
 
-int compileHeroes(RunState&, const std::string& path, const char* code, Database& db) {
+int compileHeroes(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open heroes.txt file");
   TokenReader& reader = in.reader;

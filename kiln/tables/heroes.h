@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -13,6 +12,6 @@ constexpr int kMaxHeroItems = 10;       // whole 6-byte item slots in an entry
 
 // Compiles a character list into one record under code: a 108-byte entry per
 // character, the closing endoflist entry included.
-int compileHeroes(RunState& run, const std::string& path, const char* code, Database& db);
+int compileHeroes(const std::string& path, const char* code, Database& db);
 
 }  // namespace kiln

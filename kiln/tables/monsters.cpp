@@ -48,7 +48,7 @@ void reportError(const char* text, int exitCode) {
   if (exitCode != 0) kit::fail(exitCode);
 }
 
-int compileMonsters(RunState&, const std::string& path, const char* code, Database& db) {
+int compileMonsters(const std::string& path, const char* code, Database& db) {
   TableInput in;
   // The message has always named monsters.txt, whatever file was configured.
   openTable(in, path, "ERROR: Could not open monsters.txt file");

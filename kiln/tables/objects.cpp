@@ -53,7 +53,7 @@ void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
 
 }  // namespace
 
-int compileObjects(RunState&, const std::string& path, const char* code, Database& db) {
+int compileObjects(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open object file");
   TokenReader& reader = in.reader;

@@ -15,7 +15,7 @@ namespace kiln {
 using namespace spells_format;
 
 
-int compileSpells(RunState&, const std::string& path, const char* code, Database& db) {
+int compileSpells(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open spells.txt file");
   TokenReader& reader = in.reader;

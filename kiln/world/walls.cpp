@@ -151,12 +151,12 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
   return 0;
 }
 
-int compileWalls(RunState& run, const std::string& path, const char* code, Database& db) {
+int compileWalls(const BuildPaths& paths, WorldState& world, const std::string& path, const char* code, Database& db) {
   // Each WA line writes wallattr.bin anew with the walls of its own list. It is
   // created before the list is read, where a failure has always been reported,
   // and put in place whole once the list is done.
   kit::AtomicFile attrFile;
-  if (!attrFile.open(run.adventuresPath + run.separator() + "wallattr.bin")) {
+  if (!attrFile.open(paths.adventuresPath + paths.separator() + "wallattr.bin")) {
     std::perror("ERROR: Could not open wall attrib file");
     kit::fail(1);
   }
@@ -175,13 +175,13 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
   std::vector<uint8_t> attributes;
   long long number;
   std::string name;
-  while (nextListEntry(run, list, number, name)) {
-    if (number != run.world.wallSequence) {
+  while (nextListEntry(paths, list, number, name)) {
+    if (number != world.wallSequence) {
       std::fprintf(stderr, "ERROR: wall out of sequence %lld %s\n", number, name.c_str());
       kit::fail(1);
     }
-    ++run.world.wallSequence;
-    compileWall(listedFilePath(run, name), db, attributes, code);
+    ++world.wallSequence;
+    compileWall(paths.listedFilePath(name), db, attributes, code);
   }
   bool written = attributes.empty() ||
                  std::fwrite(attributes.data(), 1, attributes.size(), attrFile.file) == attributes.size();
