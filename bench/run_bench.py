@@ -27,6 +27,7 @@ every run of kiln succeeded.
 import argparse
 import json
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -75,15 +76,22 @@ def bench_scale(kiln, work, scale, runs, seed, unkiln=None):
 
     timed(cat_args, root)  # warm the page cache and the programs
     peak = peak_memory(kiln_args, root, env)
-    kiln_times, kiln_cpu, cat_times, cat_cpu, unkiln_times = [], [], [], [], []
+    kiln_times, kiln_cpu, cat_times, cat_cpu, unkiln_times, preview_times = [], [], [], [], [], []
     if unkiln:
         timed(kiln_args, root, env)
         databases = sorted(os.path.join(root, n) for n in os.listdir(root) if n.endswith(".pdb"))
         unkiln_args = [unkiln, "extract"] + databases + ["-o", os.path.join(out, "extracted", "Bench")]
+        # The preview writes every picture: timed up to scale 1, where its target is.
+        preview_dir = os.path.join(out, "preview")
+        preview_args = [unkiln, "preview"] + databases + ["-o", preview_dir] if scale <= 1 else None
     for _ in range(runs):
         if unkiln:
             wall, _, _ = timed(unkiln_args, root)
             unkiln_times.append(wall)
+            if preview_args:
+                shutil.rmtree(preview_dir, ignore_errors=True)
+                wall, _, _ = timed(preview_args, root)
+                preview_times.append(wall)
         wall, cpu, _ = timed(cat_args, root)
         cat_times.append(wall)
         cat_cpu.append(cpu)
@@ -107,6 +115,7 @@ def bench_scale(kiln, work, scale, runs, seed, unkiln=None):
         "largest_db_bytes": largest,
         "output_bytes": sum(os.path.getsize(p) for p in databases),
         "unkiln_s": statistics.median(unkiln_times) if unkiln_times else None,
+        "preview_s": statistics.median(preview_times) if preview_times else None,
     }
 
 
@@ -140,7 +149,7 @@ def main():
     parser.add_argument("--micro", help="the micro-benchmark program, when built")
     parser.add_argument("--work", help="folder for the generated adventures (default: a temporary one)")
     parser.add_argument("--json", help="also write the figures to this file")
-    parser.add_argument("--unkiln", help="also time `unkiln extract` of the databases kiln builds")
+    parser.add_argument("--unkiln", help="also time `unkiln extract` and `unkiln preview` of the databases kiln builds")
     args = parser.parse_args()
     kiln = os.path.abspath(args.kiln)
 
@@ -194,6 +203,14 @@ def main():
         line = "unkiln extract %.3f s, kiln %.3f s: ratio %.2f" % (r["unkiln_s"], r["kiln_s"], ratio)
         if r["scale"] == 1.0:
             print("  %s scale 1: %s (target <= 1)" % (verdict(ratio <= 1), line))
+        else:
+            print("         scale %g: %s" % (r["scale"], line))
+        if r["preview_s"] is None:
+            continue
+        ratio = r["preview_s"] / r["kiln_s"]
+        line = "unkiln preview %.3f s, kiln %.3f s: ratio %.2f" % (r["preview_s"], r["kiln_s"], ratio)
+        if r["scale"] == 1.0:
+            print("  %s scale 1: %s (target <= 3)" % (verdict(ratio <= 3), line))
         else:
             print("         scale %g: %s" % (r["scale"], line))
 

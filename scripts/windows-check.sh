@@ -4,8 +4,8 @@
 # sample adventure with kiln.exe (adventures folder from the registry) and
 # with the Linux kiln, and requires the two output trees to be byte for byte
 # the same (reports that kiln writes in text mode, *.txt, may differ only in
-# their Windows line ends); unkiln.exe must extract the sample to the same
-# files as unkiln; vitals.exe must print what the Linux vitals prints.
+# their Windows line ends); unkiln.exe must extract and preview the sample to
+# the same files as unkiln; vitals.exe must print what the Linux vitals prints.
 #
 # Needs: cmake, g++, g++-mingw-w64-x86-64, googletest, wine, wine64.
 # KIT_JOBS sets the build's parallel jobs (default 2).
@@ -141,6 +141,23 @@ if build/bin/unkiln extract "${pdbs_in[@]}" -o "$work/extract-linux/Quest" >"$wo
 else
   cat "$work/unkiln.log" "$work/unkiln-win.log"
   fail "unkiln extract of the sample (Linux or Windows) failed"
+fi
+
+say "unkiln.exe preview against unkiln preview"
+# The same PNG bytes and the same page, at an enlargement that also tests scaling.
+if build/bin/unkiln preview "${pdbs_in[@]}" -o "$work/preview-linux" --scale 3 >"$work/preview.log" 2>&1 &&
+    wine build-win/bin/unkiln.exe preview "${pdbs_in[@]}" -o "$(winepath -w "$work/preview-win")" --scale 3 \
+      >"$work/preview-win.log" 2>&1; then
+  if diff -r "$work/preview-linux" "$work/preview-win" >/dev/null; then
+    pass
+    printf '%d preview files the same\n' "$(find "$work/preview-linux" -type f | wc -l)"
+  else
+    diff -r "$work/preview-linux" "$work/preview-win" | head -20 || true
+    fail "unkiln.exe previews the sample in other files than unkiln"
+  fi
+else
+  cat "$work/preview.log" "$work/preview-win.log"
+  fail "unkiln preview of the sample (Linux or Windows) failed"
 fi
 
 say "vitals.exe against vitals"

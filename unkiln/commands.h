@@ -16,6 +16,7 @@ using Args = std::vector<std::string>;
 int runList(const Args& args);
 int runShow(const Args& args);
 int runExtract(const Args& args);
+int runPreview(const Args& args);
 
 // Prints "ERROR: text" and the usage; status 1.
 int usageError(const std::string& text);

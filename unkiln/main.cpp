@@ -17,6 +17,8 @@ const char kUsage[] =
     "         every field of every record (or of record N, or of the records of CODE)\n"
     "       unkiln extract FILE.pdb... -o DIR\n"
     "         the adventure's sources in kiln's input formats, with DIR/pdbs.cfg\n"
+    "       unkiln preview FILE.pdb... -o DIR [--scale N] [--palette PAL.pdb]\n"
+    "         every picture as a PNG file (enlarged N times, 1 to 16) and DIR/index.html\n"
     "Record indexes count from 0.\n";
 
 struct Command {
@@ -28,6 +30,7 @@ const Command kCommands[] = {
     {"list", runList},
     {"show", runShow},
     {"extract", runExtract},
+    {"preview", runPreview},
 };
 
 }  // namespace

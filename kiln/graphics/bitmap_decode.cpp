@@ -119,14 +119,18 @@ bool decodeBitmap(const uint8_t* data, size_t length, DecodedBitmap& out, std::s
   return true;
 }
 
+std::string bitmapSummary(const std::string& code, const DecodedBitmap& b) {
+  char text[120];
+  std::snprintf(text, sizeof text, " %dx%d %d-bit%s%s", b.width, b.height, b.depth, b.masked ? " masked" : "",
+                b.compressed ? " compressed" : "");
+  return code + text;
+}
+
 bool describeBitmap(const std::string& code, const uint8_t* data, size_t length, RecordInfo& info,
                     std::string& error) {
   DecodedBitmap b;
   if (!decodeBitmap(data, length, b, error)) return false;
-  char text[120];
-  std::snprintf(text, sizeof text, "%s %dx%d %d-bit%s%s", code.c_str(), b.width, b.height, b.depth,
-                b.masked ? " masked" : "", b.compressed ? " compressed" : "");
-  info.summary = text;
+  info.summary = bitmapSummary(code, b);
 
   static const char kHex[] = "0123456789abcdef";
   Node rows = Node::list();

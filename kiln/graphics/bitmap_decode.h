@@ -29,7 +29,10 @@ struct DecodedBitmap {
 // a stream that does not unpack to exactly the planes, non-zero padding.
 bool decodeBitmap(const uint8_t* data, size_t length, DecodedBitmap& out, std::string& error);
 
-// Summary ("B8 64x64 8-bit masked") and fields: the header, the sizes, and
+// The one-line summary: "B8 64x64 8-bit masked", "T4 32x32 4-bit compressed".
+std::string bitmapSummary(const std::string& code, const DecodedBitmap& bitmap);
+
+// Summary and fields: the header, the sizes, and
 // the picture as rows of hex digits, one (2/4 bits) or two (8 bits) a pixel,
 // dots for transparent pixels.
 bool describeBitmap(const std::string& code, const uint8_t* data, size_t length, RecordInfo& info,
