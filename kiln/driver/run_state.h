@@ -27,6 +27,8 @@ struct Options {
 struct RunState {
   Options options;
   std::string adventuresPath;
+  std::string configPath;  // as given; named in the configuration's messages
+  int configLine = 0;      // number of the configuration line last read (from 1)
   std::string buildDirectory;
   bool haveBuildDirectory = false;
   std::unique_ptr<Database> openDatabase;

@@ -5,8 +5,6 @@
 
 #include "kiln/graphics/graphics_state.h"
 #include "kiln/pdb/pdb.h"
-#include "kiln/graphics/graphics_state.h"
-#include "kiln/pdb/pdb.h"
 
 namespace kiln {
 

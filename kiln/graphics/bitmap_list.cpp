@@ -8,6 +8,7 @@
 #include "common/exit.h"
 #include "common/files.h"
 #include "kiln/graphics/bitmap.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -67,6 +68,7 @@ std::optional<std::string> readBitmapListEntry(const BuildPaths& paths, BitmapLi
   // Numbers too large for a long are read as LONG_MAX, which nothing can follow.
   if (list.entries > 0 && (list.lastNumber == LONG_MAX || number != list.lastNumber + 1)) {
     std::fprintf(stderr, "ERROR: brush out of sequence %d %s\n", int(number), name.c_str());
+    printAt(list.path, list.lineNumber);
     kit::fail(1);
   }
   list.lastNumber = number;
@@ -85,11 +87,19 @@ int compileBitmapList(const BuildPaths& paths, GraphicsState& graphics, const st
   list.path = listPath;
   if (!kit::readWholeFile(listPath, list.text)) {
     std::perror("ERROR: Could not open brush file");
+    printAtFile(listPath);
     kit::fail(1);
   }
   int compressFlag = 1;
-  while (std::optional<std::string> entry = readBitmapListEntry(paths, list, compressFlag))
-    convertBitmap(graphics, *entry, db, compressFlag, code, depth, palette, totals);
+  while (std::optional<std::string> entry = readBitmapListEntry(paths, list, compressFlag)) {
+    try {
+      convertBitmap(graphics, *entry, db, compressFlag, code, depth, palette, totals);
+    } catch (const kit::Exit&) {
+      // Which line of the list named the image that failed.
+      printAt(list.path, list.lineNumber);
+      throw;
+    }
+  }
   std::printf("    Total size: %d    Uncompressed size %d.\n", int(totals.totalStoredSize),
               int(totals.totalUncompressedSize));
   return 0;

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/exit.h"
-#include "common/files.h"
+#include "common/output_file.h"
 
 namespace kiln {
 
@@ -13,6 +13,11 @@ constexpr const char* kHistogramName = "histogram.txt";
 
 [[noreturn]] void failHistogram() {
   std::perror("ERROR: Could not open histogram file");
+  kit::fail(1);
+}
+
+[[noreturn]] void failHistogramWrite() {
+  kit::reportWriteFailure(kHistogramName);
   kit::fail(1);
 }
 
@@ -52,7 +57,7 @@ void writeHistogram(const GraphicsState& graphics, const Palette& palette) {
   std::fputs("==========================================\n", out.file);
   for (int i = 0; i < 256; ++i)
     std::fputs(histogramLine(i, graphics.colourCounts[i], palette[i]).c_str(), out.file);
-  if (!out.commit()) failHistogram();
+  if (!out.commit()) failHistogramWrite();
 }
 
 }  // namespace kiln

@@ -6,6 +6,7 @@
 
 #include "common/exit.h"
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -22,6 +23,7 @@ int compileAcTable(TablesState& tables, const std::string& path, const char* cod
       // Only a warning: the row is used as far as it goes.
       dumpTokens(in.reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected 33\n", count);
+      printAt(path, in.reader.line);
     }
     if (rows.size() == size_t(kMaxAcRows)) {
       std::fprintf(stderr, "ERROR: %s line %d: the AC tables of a build hold at most %d rows\n", path.c_str(),

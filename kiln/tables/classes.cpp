@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -21,6 +22,7 @@ int compileClasses(const std::string& path, const char* code, Database& db) {
       // Only a warning: the row is used as far as it goes.
       dumpTokens(in.reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected 33\n", count);
+      printAt(path, in.reader.line);
     }
     if (row < kClassRows)
       for (int column = 0; column < kClassColumns; ++column)

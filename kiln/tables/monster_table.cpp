@@ -7,6 +7,7 @@
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -22,6 +23,7 @@ int compileMonsterTable(const std::string& path, const char* code, Database& db)
     if (tokens != 2) {
       dumpTokens(in.reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected 3\n", tokens);
+      printAt(path, in.reader.line);
       kit::fail(1);
     }
     if (count == kMaxMonsterTableEntries) {

@@ -73,7 +73,7 @@ TEST(MonsterTable, WrongCountStopsTheBuild) {
     EXPECT_TRUE(o.exited) << c.line;
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(o.pause);
-    EXPECT_EQ(o.err, c.err);
+    EXPECT_EQ(o.err, c.err + "  at montab.txt:2\n");
     EXPECT_TRUE(b.db().recordOffsets.empty());
   }
 }
@@ -102,7 +102,8 @@ TEST(MonsterTable, OpenFailureNamesMonstersTxt) {
   Outcome o = capture([&] { compileMonsterTable(b.dir.path("encounters.txt"), "MT", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "ERROR: Could not open monsters.txt file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open monsters.txt file: No such file or directory\n" +
+                       at(b.dir.path("encounters.txt")));
 }
 
 }  // namespace

@@ -28,12 +28,15 @@ void callCompiler(TestBuild& b, Compile compile, const std::string& path, const 
 
 // Writes text as the table file `name` in the build folder and runs compile on
 // it under code, with any further arguments the compiler takes (the text
-// kind), its output captured.
+// kind), its output captured; the location lines name the file without its
+// folder ("  at heroes.txt:2").
 template <typename Compile, typename... Extra>
 Outcome compileTable(TestBuild& b, Compile compile, const std::string& name, const std::string& text,
                      const char* code, Extra... extra) {
   std::string path = b.dir.write(name, text);
-  return capture([&] { callCompiler(b, compile, path, code, extra...); });
+  Outcome o = capture([&] { callCompiler(b, compile, path, code, extra...); });
+  o.err = fileNamesOnly(o.err);
+  return o;
 }
 
 // The data of the one record of a table that must compile (after the code,

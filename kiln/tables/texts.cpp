@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "common/exit.h"
-#include "common/files.h"
+#include "common/output_file.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 #include "kiln/text/tokenizer.h"
 
 namespace kiln {
@@ -21,9 +22,11 @@ int compileTexts(const BuildPaths& paths, bool writeTextHeader, const std::strin
                  Database& db, int kind) {
   // The header is written beside its final path and only renamed into place
   // once the whole table has compiled, so a fault leaves the previous one.
+  std::string headerPath = textHeaderPath(paths);
   kit::AtomicFile header;
-  if (writeTextHeader && !header.open(textHeaderPath(paths))) {
+  if (writeTextHeader && !header.open(headerPath)) {
     std::perror("ERROR: Could not open include file for write");
+    printAtFile(headerPath);
     kit::fail(1);
   }
 
@@ -39,12 +42,14 @@ int compileTexts(const BuildPaths& paths, bool writeTextHeader, const std::strin
     if (count != 3) {
       std::fprintf(stderr, "ERROR: Found %d tokens, expected 3\n", count);
       dumpTokens(reader, stderr);
+      printAt(path, reader.line);
       kit::fail(1);
     }
     int number = columnNumber(reader.token(0));
     int lineIndex = kind == kTextKindTX ? int(uint32_t(number) - 1u) : number;
     if (lineIndex != index) {
       std::fprintf(stderr, "ERROR: Text Num %d out of order; currNum = %d\n", index, lineIndex);
+      printAt(path, reader.line);
       kit::fail(1);
     }
     if (offsets.size() >= kMaxStrings) {
@@ -75,7 +80,7 @@ int compileTexts(const BuildPaths& paths, bool writeTextHeader, const std::strin
   addPDBEntry(db, code, payload);
 
   if (header.file && !header.commit()) {
-    std::perror("ERROR: Could not open include file for write");
+    kit::reportWriteFailure(headerPath);
     kit::fail(1);
   }
   return 0;

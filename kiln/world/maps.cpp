@@ -10,6 +10,7 @@
 #include "common/files.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/text/where.h"
 #include "kiln/world/maps_format.h"
 #include "kiln/world/world_lines.h"
 
@@ -120,6 +121,7 @@ int compileMaps(const BuildPaths& paths, WorldState& world, const std::string& p
   FileHandle listFile(kit::openInputFile(path), std::fclose);
   if (!listFile) {
     std::perror("ERROR: Could not open map file");
+    printAtFile(path);
     kit::fail(1);
   }
   ListReader list;
@@ -134,6 +136,7 @@ int compileMaps(const BuildPaths& paths, WorldState& world, const std::string& p
   while (nextListEntry(paths, list, number, name)) {
     if (number != world.mapSequence) {
       std::fprintf(stderr, "ERROR: map out of sequence %lld %s\n", number, name.c_str());
+      printAt(list.path, list.line);
       kit::fail(1);
     }
     ++world.mapSequence;
