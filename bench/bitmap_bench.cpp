@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#include "stb_image_write.h"
+
 #include "bench/bench_support.h"
 #include "kiln/driver/run_state.h"
 #include "kiln/graphics/bitmap.h"
@@ -69,14 +73,72 @@ std::vector<uint8_t> bmp(int size, int kind, bool offPalette) {
   return b;
 }
 
-void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPalette) {
+// The same picture as a PNG, which converts to the same record: RGBA (pure
+// red written as alpha 0), as stb_image_write gives it, or with a colour
+// table and pure red transparent through tRNS, as paint programs save a brush
+// of few colours.
+std::vector<uint8_t> png(int size, int kind, bool offPalette, bool withTable) {
+  std::vector<uint8_t> b = bmp(size, kind, offPalette), raw, out;
+  auto append = [](void* context, void* data, int n) {
+    auto* v = static_cast<std::vector<uint8_t>*>(context);
+    v->insert(v->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
+  };
+  auto isRed = [&](const uint8_t* e) { return e[2] == 255 && e[1] == 0 && e[0] == 0; };
+  if (!withTable) {
+    for (int y = size - 1; y >= 0; --y)
+      for (int x = 0; x < size; ++x) {
+        const uint8_t* e = b.data() + 54 + 4 * b[54 + 1024 + size_t(y) * size + x];
+        raw.insert(raw.end(), {e[2], e[1], e[0], uint8_t(isRed(e) ? 0 : 255)});
+      }
+    stbi_write_png_to_func(append, &out, size, size, 4, raw.data(), size * 4);
+    return out;
+  }
+  for (int y = size - 1; y >= 0; --y) {
+    raw.push_back(0);  // filter: none
+    raw.insert(raw.end(), b.begin() + 54 + 1024 + long(y) * size, b.begin() + 54 + 1024 + long(y + 1) * size);
+  }
+  auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> c(type, type + 4);
+    c.insert(c.end(), data.begin(), data.end());
+    uint32_t crc = 0xFFFFFFFFu;
+    for (uint8_t byte : c) {
+      crc ^= byte;
+      for (int k = 0; k < 8; ++k) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    crc = ~crc;
+    const uint32_t n = uint32_t(data.size());
+    out.insert(out.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
+    out.insert(out.end(), c.begin(), c.end());
+    out.insert(out.end(), {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)});
+  };
+  out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  const uint8_t s8 = uint8_t(size);
+  chunk("IHDR", {0, 0, 0, s8, 0, 0, 0, s8, 8, 3, 0, 0, 0});
+  std::vector<uint8_t> plte, trns;
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t* e = b.data() + 54 + 4 * i;
+    plte.insert(plte.end(), {e[2], e[1], e[0]});
+    trns.push_back(isRed(e) ? 0 : 255);
+  }
+  chunk("PLTE", plte);
+  chunk("tRNS", trns);
+  int packed = 0;
+  unsigned char* z = stbi_zlib_compress(raw.data(), int(raw.size()), &packed, 8);
+  chunk("IDAT", std::vector<uint8_t>(z, z + packed));
+  STBIW_FREE(z);
+  chunk("IEND", {});
+  return out;
+}
+
+// format: 0 BMP, 1 RGBA PNG, 2 PNG with a colour table.
+void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPalette, int format = 0) {
   std::string dir = (std::filesystem::temp_directory_path() / "kiln-bench-XXXXXX").string();
   if (!mkdtemp(dir.data())) {
     state.SkipWithError("no temporary folder");
     return;
   }
   std::string path = dir + "/b.bmp";
-  std::vector<uint8_t> file = bmp(size, kind, offPalette);
+  std::vector<uint8_t> file = format ? png(size, kind, offPalette, format == 2) : bmp(size, kind, offPalette);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 
   RunState run;
@@ -86,7 +148,7 @@ void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPale
   Database db;
   BitmapTotals totals;
   for (auto _ : state) {
-    convertBitmap(run, path, db, 1, "B8", 8, &run.graphics.activePalette, totals);
+    convertBitmap(run.graphics, path, db, 1, "B8", 8, &run.graphics.activePalette, totals);
     db.recordData.clear();
     db.recordOffsets.clear();
   }
@@ -99,6 +161,13 @@ BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_masked, 64, 2, false)->Unit(benchma
 BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_off_palette, 64, 1, true)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_convertBitmap8, tile128_flat, 128, 0, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_convertBitmap8, tile128_texture, 128, 1, false)->Unit(benchmark::kMicrosecond);
+// PNG twins of the brushes: a PNG brush should cost at most twice its BMP.
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_flat, 64, 0, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_flat_png_table, 64, 0, false, 2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_texture_png_rgba, 64, 1, false, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_masked_png_rgba, 64, 2, false, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_texture_png_table, 64, 1, false, 2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_masked_png_table, 64, 2, false, 2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kiln::bench

@@ -1,6 +1,7 @@
 #include "common/settings.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,10 @@ int lookupSetting(const char* name, char* buffer, size_t capacity) {
   }
   std::memcpy(buffer, env, length + 1);
   return 0;
+}
+
+void printSetupHint() {
+  std::fprintf(stderr, "  set it with: advpath -init FOLDER (or the AdventuresPath environment variable)\n");
 }
 
 }  // namespace kit

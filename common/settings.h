@@ -22,6 +22,9 @@ int writeSetting(const char* name, const char* text, size_t length);
 // The environment variable of that name when it exists, else readSetting.
 int lookupSetting(const char* name, char* buffer, size_t capacity);
 
+// The line after "Can't find AdventuresPath": how to set it.
+void printSetupHint();
+
 // Lets the user choose a file to open. folder (may be null) gives the starting
 // folder and receives the folder of the chosen file. filter is in caret form
 // ("Cfg Files (*.cfg)^*.cfg^"); null means all files. Returns non-zero when a

@@ -2,7 +2,6 @@
 // user's configuration folder, standing in for the registry key.
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +12,7 @@
 
 #include "common/files.h"
 #include "common/ini.h"
+#include "common/output_file.h"
 #include "common/settings.h"
 
 namespace kit {
@@ -77,13 +77,8 @@ int writeSetting(const char* name, const char* text, size_t length) {
   if (ec) return ec.value();
 
   std::string out = iniSet(std::string(bytes.begin(), bytes.end()), kSection, name, value);
-  AtomicFile file;
   errno = 0;
-  if (!file.open(path)) return lastError();
-  struct stat st;
-  if (existed && stat(path.c_str(), &st) == 0) fchmod(fileno(file.file), st.st_mode & 07777);
-  if (std::fwrite(out.data(), 1, out.size(), file.file) != out.size()) return lastError();
-  if (!file.commit()) return lastError();
+  if (writeWholeFile(path, out.data(), out.size()) != OutputResult::written) return lastError();
   return 0;
 }
 

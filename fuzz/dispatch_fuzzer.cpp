@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string path = kiln::fuzz::writeInput("fuzz.txt", data, size);
   kiln::fuzz::runOnce([&](kiln::RunState& run) {
     kiln::fuzz::prepareGraphics(run);
-    for (int i = 0; i < KIT_FUZZ_LINES; ++i) compile(run, path, KIT_FUZZ_CODE);
+    for (int i = 0; i < KIT_FUZZ_LINES; ++i) compile(run, path, KIT_FUZZ_CODE, *run.openDatabase);
   });
   return 0;
 }

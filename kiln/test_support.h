@@ -110,4 +110,25 @@ struct TestBuild {
   }
 };
 
+// The lines kiln adds after a fault's message: where it is.
+inline std::string at(const std::string& path, int line) { return "  at " + path + ":" + std::to_string(line) + "\n"; }
+inline std::string at(const std::string& path) { return "  at " + path + "\n"; }
+
+// The messages with the folder taken out of every "  at " line, for tests
+// whose files lie in a scratch folder of their own: "  at heroes.txt:2".
+inline std::string fileNamesOnly(const std::string& err) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < err.size()) {
+    size_t end = err.find('\n', pos);
+    end = end == std::string::npos ? err.size() : end + 1;
+    std::string line = err.substr(pos, end - pos);
+    size_t slash = line.find_last_of("/\\");
+    if (line.rfind("  at ", 0) == 0 && slash != std::string::npos) line = "  at " + line.substr(slash + 1);
+    out += line;
+    pos = end;
+  }
+  return out;
+}
+
 }  // namespace kiln::testing

@@ -9,7 +9,8 @@ namespace kit::testing {
 namespace {
 
 const char* const kMissing =
-    "Can't find AdventuresPath in registry\nare you sure you installed DEZARED correctly?\n";
+    "Can't find AdventuresPath in registry\nare you sure you installed DEZARED correctly?\n"
+    "  set it with: advpath -init FOLDER (or the AdventuresPath environment variable)\n";
 const char* const kSettings = ".config/Brindlewood/DEZARED.conf";
 
 // The value of name in the settings text, or "<none>".

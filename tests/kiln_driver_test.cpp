@@ -158,7 +158,7 @@ TEST(KilnBuild, ForwardSlashesAndTheInputPathLine) {
   Result r = k.kiln({"-fs", cfg});
   // The unknown code still prints its input path first, with every "\" turned into "/".
   EXPECT_NE(r.out.find("  - Datatype <ZZ> from <" + k.adv + "/Quest/data/objects.txt>\n"), std::string::npos) << r.out;
-  EXPECT_EQ(r.err, std::string(kBanner) + "ERROR: Unknown data type <ZZ>\n");
+  EXPECT_EQ(r.err, std::string(kBanner) + "ERROR: Unknown data type <ZZ>\n  at " + cfg + ":3\n");
   EXPECT_EQ(r.status, 6);
   // The database that failed is not left behind, half-written or otherwise.
   EXPECT_FALSE(std::filesystem::exists(k.questDir(true) + "/q.pdb"));
@@ -181,7 +181,7 @@ TEST(KilnBuild, OneStreamForBothKeepsTheOrderOfTheLines) {
                                "\nBuilding adventure \"Quest\"\nBuild directory = " + k.questDir(true) + "\n" +
                                kRule + "Creating q.pdb: \"Quest.ABCD\" <Tlm2> <TADV> x v1.0\n" +
                                "  - Datatype <ZZ> from <" + k.questDir(true) + "/data.txt>\n" +
-                               "ERROR: Unknown data type <ZZ>\n");
+                               "ERROR: Unknown data type <ZZ>\n  at " + cfg + ":3\n");
 }
 
 TEST(KilnBuild, SameEpochSameBytes) {
@@ -270,6 +270,10 @@ TEST(KilnBuild, SkippedAndIgnoredLines) {
       "RW  Spaced   2.5  extra\r\n");
   Result r = k.kiln({"-fs", cfg});
   ASSERT_EQ(r.status, 0) << r.err;
+  // Lines dropped for their first character are named; blank ones are not.
+  std::string ignored = "WARNING: line ignored: data lines start with an upper-case code, comments with \"#\"\n";
+  EXPECT_EQ(r.err, std::string(kBanner) + ignored + "  at " + cfg + ":6\n" + ignored + "  at " + cfg + ":7\n" +
+                       ignored + "  at " + cfg + ":8\n");
   EXPECT_NE(r.out.find("<TADV> a v1.10\n"), std::string::npos);
   EXPECT_NE(r.out.find("  - Datatype <RW> : Spaced v2.5\n"), std::string::npos);
   EXPECT_NE(r.out.find("Wrote 2 records"), std::string::npos);
@@ -282,30 +286,36 @@ struct Failure {
   const char* config;
   const char* message;
   int status;
+  int line;  // of the configuration, named after the message
 };
 
 TEST(KilnBuild, ConfigurationFaultsAndTheirMessages) {
   const Failure cases[] = {
-      {"!TADV:q:Quest.ABCD:a:1\n", "ERROR: NAME must be first in .cfg file", 1},
-      {"!NAME:Quest\n!TEXT:q:Quest.ABCD:a:1\n", "ERROR: Unknown pdb type <TEXT>\n", 1},
-      {"!NAME:Quest\n!name:Other\n", "ERROR: Unknown pdb type <name>\n", 1},
-      {"!NAME:Quest\n!TILE:q:abc:a:1\n", "ERROR: Invalid name <abc>: Must be 4 to 32 in length including the ID\n", 1},
+      // The one message without a line end gets one before its location.
+      {"!TADV:q:Quest.ABCD:a:1\n", "ERROR: NAME must be first in .cfg file\n", 1, 1},
+      {"!NAME:Quest\n!TEXT:q:Quest.ABCD:a:1\n", "ERROR: Unknown pdb type <TEXT>\n", 1, 2},
+      {"!NAME:Quest\n!name:Other\n", "ERROR: Unknown pdb type <name>\n", 1, 2},
+      {"!NAME:Quest\n!TILE:q:abc:a:1\n", "ERROR: Invalid name <abc>: Must be 4 to 32 in length including the ID\n", 1, 2},
       {"!NAME:Quest\n!TILE:q:123456789012345678901234567890123:a:1\n",
-       "ERROR: Invalid name <123456789012345678901234567890123>: Must be 4 to 32 in length including the ID\n", 1},
-      {"!NAME:Quest\n!TADV:q:QuestABCD:a:1\n", "ERROR: Missing game code in name <QuestABCD>\n", 1},
-      {"!NAME:Quest\n!TADV:q:Quest.ABC:a:1\n", "ERROR: Invalid game code <ABC>: Must be 4 characters\n", 1},
-      {"!NAME:Quest\n!TADV:q:A.B.CDEF:a:1\n", "ERROR: Invalid game code <B.CDEF>: Must be 4 characters\n", 1},
-      {"!NAME:Quest\n!TILE:q:Tiles:a:1.2.3\n", "Bad version <1.2.3>\n", 1},
-      {"!NAME:Quest\n!TILE:q:Tiles:a:v1\n", "Bad version <v1>\n", 1},
-      {"!NAME:Quest\n!TILE:q:Tiles:a:256.0\n", "Bad version <256.0>\n", 1},
-      {"!NAME:Quest\n!TILE:q:Tiles:a:1.256\n", "Bad version <1.256>\n", 1},
-      {"!NAME:Quest\n!TILE:q:Tiles:a:1\nRW Hi 1.x\n", "Bad version <1.x>\n", 1},
-      {"!NAME:Quest\n!TILE:q:Tiles:a:1\nXY file.txt\n", "ERROR: Unknown data type <XY>\n", 6},
+       "ERROR: Invalid name <123456789012345678901234567890123>: Must be 4 to 32 in length including the ID\n", 1, 2},
+      {"!NAME:Quest\n!TADV:q:QuestABCD:a:1\n", "ERROR: Missing game code in name <QuestABCD>\n", 1, 2},
+      {"!NAME:Quest\n!TADV:q:Quest.ABC:a:1\n", "ERROR: Invalid game code <ABC>: Must be 4 characters\n", 1, 2},
+      {"!NAME:Quest\n!TADV:q:A.B.CDEF:a:1\n", "ERROR: Invalid game code <B.CDEF>: Must be 4 characters\n", 1, 2},
+      {"!NAME:Quest\n!TILE:q:Tiles:a:1.2.3\n", "Bad version <1.2.3>\n", 1, 2},
+      {"!NAME:Quest\n!TILE:q:Tiles:a:v1\n", "Bad version <v1>\n", 1, 2},
+      {"!NAME:Quest\n!TILE:q:Tiles:a:256.0\n", "Bad version <256.0>\n", 1, 2},
+      {"!NAME:Quest\n!TILE:q:Tiles:a:1.256\n", "Bad version <1.256>\n", 1, 2},
+      {"# comment\n!NAME:Quest\n!TILE:q:Tiles:a:1\nRW Hi 1.x\n", "Bad version <1.x>\n", 1, 4},
+      {"!NAME:Quest\n!TILE:q:Tiles:a:1\nXY file.txt\n", "ERROR: Unknown data type <XY>\n", 6, 3},
+      {"!NAME:Quest\n!TILE:q:Tiles:a:1\nOBJ objects.txt\n", "ERROR: Unknown data type <OBJ>\n", 6, 3},
   };
   for (const Failure& c : cases) {
     Kit k;
-    Result r = k.kiln({"-fs", k.writeConfig(c.config)});
-    EXPECT_EQ(r.err, std::string(kBanner) + c.message) << c.config;
+    std::string cfg = k.writeConfig(c.config);
+    Result r = k.kiln({"-fs", cfg});
+    std::string where = "  at " + cfg + ":" + std::to_string(c.line) + "\n";
+    std::string hint = std::string(c.message).find("<OBJ>") != std::string::npos ? "  did you mean 'OB'?\n" : "";
+    EXPECT_EQ(r.err, std::string(kBanner) + c.message + where + hint) << c.config;
     EXPECT_EQ(r.status, c.status) << c.config;
   }
 }
@@ -420,8 +430,15 @@ TEST(KilnStartup, AdventuresPathMissing) {
   Result r = k.kiln({"x.cfg"}, {{"AdventuresPath", "\x01"}});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, std::string(kBanner) +
-                       "Can't find AdventuresPath in registry\nare you sure you installed DEZARED correctly?\n");
+                       "Can't find AdventuresPath in registry\nare you sure you installed DEZARED correctly?\n"
+                       "  set it with: advpath -init FOLDER (or the AdventuresPath environment variable)\n");
   EXPECT_EQ(r.out, "");
+
+  // The usage needs no adventures folder; the options before -h still count.
+  r = k.kiln({"-palette", "-h", "x.cfg"}, {{"AdventuresPath", "\x01"}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err.substr(0, std::string(kBanner).size() + 20), std::string(kBanner) + "Command line usage:\n");
+  EXPECT_TRUE(std::filesystem::exists(k.s.path("palette.txt")));
 }
 
 TEST(KilnStartup, LongAdventuresPathWorks) {

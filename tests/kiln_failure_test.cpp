@@ -40,7 +40,7 @@ TEST(KilnFailure, ACompilerFailingAfterItsRecordsLeavesNoHalfWrittenOutput) {
   Result r = kit::testing::run("kiln", {"-fs", "-text", quest + "/fail.cfg"}, s.root.string(),
                                {{"AdventuresPath", adv}, {"TMIIDEV", ""}});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err.substr(r.err.find("ERROR")), "ERROR: wall has 9 views, should have 10\n");
+  EXPECT_EQ(r.err.substr(r.err.find("ERROR")), "ERROR: wall has 9 views, should have 10\n  at " + quest + "/walls/broken.txt\n");
 
   // Finished before the fault: a complete database of AU, RW, TX and CL, and the header.
   Bytes data = readBytes(quest + "/QuestData.pdb");

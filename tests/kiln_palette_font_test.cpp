@@ -103,7 +103,8 @@ TEST(KilnPaletteFont, EightBitListBeforeAnyPaletteStops) {
   k.write("list.txt", "0 a.bmp\n");
   Result r = k.build("!NAME:Quest\n!TILE:t:Quest tiles:x:1.0\nT8 list.txt\nPA palette.bmp\n", {"-hist"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Talmoric ][ Resource Compiler. V0.99.1\nERROR: you must define a palette before brushes\n");
+  EXPECT_EQ(r.err, "Talmoric ][ Resource Compiler. V0.99.1\nERROR: you must define a palette before brushes\n  at " +
+                       k.path("pdbs.cfg") + ":3\n");
   EXPECT_FALSE(std::filesystem::exists(k.path("t.pdb")));
   EXPECT_FALSE(std::filesystem::exists(k.s.path("histogram.txt")));
 }

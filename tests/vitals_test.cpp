@@ -68,11 +68,11 @@ TEST(Vitals, CommandLineValuesAreTakenAsTheyAre) {
             "L=4 stam/int=19 HP/SP=5\n");
   EXPECT_EQ(lineCount(r.out), 21);
 
-  r = run("vitals", {"-start", "lots", "-stamina", "12abc"}, s.root.string());
+  r = run("vitals", {"-start", "+7", "-stamina", " 12"}, s.root.string());
   EXPECT_EQ(head(r.out, 3),
-            "start HP/SP = 0.  start Stamina/Intelligence = 12\n"
-            "L=1 stam/int=12 HP/SP=0\n"
-            "L=2 stam/int=12 HP/SP=1\n");
+            "start HP/SP = 7.  start Stamina/Intelligence = 12\n"
+            "L=1 stam/int=12 HP/SP=7\n"
+            "L=2 stam/int=12 HP/SP=8\n");
 
   // Beyond 32 bits a value is held at the limit; the table runs on without a fault.
   r = run("vitals", {"-start", "99999999999", "-stamina", "-99999999999"}, s.root.string());
@@ -105,9 +105,11 @@ TEST(Vitals, HelpWinsWhereverItStands) {
   }
 }
 
-TEST(Vitals, OptionWithoutValueGivesUsage) {
+TEST(Vitals, OptionWithoutNumberOrUnknownGivesUsage) {
   Scratch s;
-  for (auto args : {std::vector<std::string>{"-start"}, {"-start", "5", "-stamina"}}) {
+  for (auto args : {std::vector<std::string>{"-start"}, {"-start", "5", "-stamina"}, {"-start", "abc"},
+                    {"-start", "lots", "-stamina", "12abc"}, {"-stamina", "12abc"}, {"-start", "-stamina", "5"},
+                    {"-strat", "10"}, {"-start", "10", "--stamina", "3"}}) {
     Result r = run("vitals", args, s.root.string());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");

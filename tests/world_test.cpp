@@ -102,7 +102,7 @@ TEST(KilnWorld, AFailingWallLineLeavesTheSideFileOfTheLastGoodLine) {
       "WA walls.txt\n"
       "WA bad.txt\n");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err.substr(r.err.find("ERROR")), "ERROR: wall out of sequence 5 walls/door.txt\n");
+  EXPECT_EQ(r.err.substr(r.err.find("ERROR")), "ERROR: wall out of sequence 5 walls/door.txt\n  at " + k.quest + "/bad.txt:2\n");
   EXPECT_EQ(readBytes(k.adv + "/wallattr.bin").size(), 3u * 69);  // walls.txt's three walls
   EXPECT_FALSE(std::filesystem::exists(k.adv + "/wallattr.bin.tmp"));
   EXPECT_FALSE(std::filesystem::exists(k.quest + "/walls.pdb"));

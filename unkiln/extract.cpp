@@ -80,6 +80,22 @@ bool writeOutput(Extraction& x, const std::string& relative, const std::string& 
   return writeOutput(x, relative, text.data(), text.size());
 }
 
+// The folder of the n-th of count files of one list. A long list is split
+// into folders of 100: creating thousands of files in one folder is slow on
+// file systems whose folders are searched entry by entry.
+std::string listFolder(const std::string& folder, size_t n, size_t count) {
+  constexpr size_t kPerFolder = 100;
+  if (count <= kPerFolder) return folder + "/";
+  return folder + "/" + std::to_string(n / kPerFolder * kPerFolder) + "/";
+}
+
+// How many records from first on carry first's code.
+size_t runLength(const PdbFile& f, size_t first) {
+  size_t end = first;
+  while (end < f.records.size() && f.records[end].code == f.records[first].code) ++end;
+  return end - first;
+}
+
 // The header fields kiln always writes the same way; anything else cannot
 // come from a build.
 bool headerReproducible(const PdbFile& f, std::string& why) {
@@ -132,6 +148,7 @@ size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, si
   const std::string code = f.records[first].code;
   bool walls = code == "WA";
   std::string list;
+  size_t count = runLength(f, first);
   size_t i = first;
   for (; i < f.records.size() && f.records[i].code == code; ++i) {
     const PdbRecord& r = f.records[i];
@@ -142,7 +159,7 @@ size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, si
       int number = x.wallSequence;
       ok = kiln::wallSource(r.data, r.length, "wall " + std::to_string(number), text, why);
       if (ok) {
-        name = uniqueName(x.taken, "walls/wall" + std::to_string(number), ".txt");
+        name = uniqueName(x.taken, listFolder("walls", i - first, count) + "wall" + std::to_string(number), ".txt");
         ok = writeOutput(x, name, text);
       }
       if (ok) list += std::to_string(x.wallSequence++) + " " + name + "\n";
@@ -151,7 +168,8 @@ size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, si
       ok = kiln::mapSource(r.data, r.length, bytes, why);
       if (ok) {
         std::string fallback = "map" + std::to_string(x.mapSequence);
-        name = uniqueName(x.taken, "maps/" + safeName(kiln::mapName(r.data, r.length), fallback), ".map");
+        name = uniqueName(x.taken, listFolder("maps", i - first, count) + safeName(kiln::mapName(r.data, r.length), fallback),
+                          ".map");
         ok = writeOutput(x, name, bytes.data(), bytes.size());
       }
       if (ok) list += std::to_string(x.mapSequence++) + " " + name + "\n";
@@ -174,6 +192,8 @@ size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, s
   int depth = bitmapDepth(code);
   std::string list;
   int entry = 0;
+  size_t count = runLength(f, first);
+  std::string folder = stem + "-" + std::to_string(first) + "-" + code;
   size_t i = first;
   for (; i < f.records.size() && f.records[i].code == code; ++i) {
     const PdbRecord& r = f.records[i];
@@ -193,7 +213,7 @@ size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, s
       notReproduced(x, f, r, why);
       continue;
     }
-    std::string name = uniqueName(x.taken, "images/" + stem + "-" + std::to_string(r.index) + "-" + code, ".bmp");
+    std::string name = uniqueName(x.taken, listFolder(folder, i - first, count) + std::to_string(r.index), ".bmp");
     if (writeOutput(x, name, bmp.data(), bmp.size()))
       list += std::to_string(entry++) + " " + name + " " + std::to_string(compressFlag) + "\n";
   }

@@ -31,9 +31,13 @@ int32_t readNumber(const char* s, bool& found) {
   return static_cast<int32_t>(v);
 }
 
-int32_t atoiValue(const char* s) {
-  bool found;
-  return readNumber(s, found);
+// A whole argument that is a number: blanks, a sign, digits and nothing after.
+bool isNumber(const char* s) {
+  while (std::isspace(static_cast<unsigned char>(*s))) s++;
+  if (*s == '-' || *s == '+') s++;
+  if (!std::isdigit(static_cast<unsigned char>(*s))) return false;
+  while (std::isdigit(static_cast<unsigned char>(*s))) s++;
+  return *s == '\0';
 }
 
 void usage(const char* program) {
@@ -74,16 +78,25 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  for (int i = 0; i < argc; i++) {
+  for (int i = 1; i < argc; i++) {
     bool isStart = std::strcmp(argv[i], "-start") == 0;
     bool isStamina = std::strcmp(argv[i], "-stamina") == 0;
-    if (!isStart && !isStamina) continue;
-    if (i + 1 >= argc) {
+    if (!isStart && !isStamina) {
+      // A mistyped option (-strat) would otherwise print the table for 18.
+      if (argv[i][0] == '-') {
+        usage(program);
+        return 1;
+      }
+      continue;
+    }
+    // An option needs a value, and the value must be a number: "abc" would
+    // otherwise be taken as 0.
+    if (i + 1 >= argc || !isNumber(argv[i + 1])) {
       usage(program);
       return 1;
     }
-    // The value is still looked at as an argument of its own on the next turn.
-    (isStart ? start : stamina) = atoiValue(argv[i + 1]);
+    bool found;
+    (isStart ? start : stamina) = readNumber(argv[++i], found);
   }
 
   bool interactive = argc <= 1;

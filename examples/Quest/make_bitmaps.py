@@ -4,11 +4,17 @@
 Every colour is one of the 216 web-safe colours (components 00, 33, 66, 99,
 CC, FF), which the adventure palette holds exactly, or pure red (FF0000),
 which the game draws as transparent. Run it from anywhere; it rewrites the
-files under brushes/ and tiles/ beside it and their two lists.
+files under brushes/ and tiles/ beside it.
+
+Two brushes show the other files kiln reads: the torch is a PNG whose
+see-through pixels are transparent (alpha 0) instead of red, and the banner an
+8-bit BMP with run-length (RLE8) pixels, as paint programs save small images.
+Both compile to the same records as plain BMPs of the same pictures.
 """
 
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RED = (0xFF, 0x00, 0x00)
@@ -46,18 +52,64 @@ class Picture:
                 if (x * 7 + y * 13 + phase) % step == 0 and (on is None or self.pixels[y][x] == colour(on)):
                     self.pixels[y][x] = colour(hexcode)
 
-    def save(self, name):
+    def save(self, name, rle=False):
         index = {c: i for i, c in enumerate(TABLE)}
-        rows = b"".join(bytes(index[c] for c in row) for row in reversed(self.pixels))  # bottom row first
+        stored = [bytes(index[c] for c in row) for row in reversed(self.pixels)]  # bottom row first
+        rows = rle8(stored) if rle else b"".join(stored)
         table = b"".join(bytes((b, g, r, 0)) for (r, g, b) in TABLE)
         offset = 14 + 40 + len(table)
         header = b"BM" + struct.pack("<IHHI", offset + len(rows), 0, 0, offset)
-        info = struct.pack("<IiiHHIIiiII", 40, self.width, self.height, 1, 8, 0, len(rows), 2835, 2835,
-                           len(TABLE), 0)
-        path = os.path.join(HERE, name)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(header + info + table + rows)
+        info = struct.pack("<IiiHHIIiiII", 40, self.width, self.height, 1, 8, 1 if rle else 0, len(rows), 2835,
+                           2835, len(TABLE), 0)
+        write(name, header + info + table + rows)
+
+    def save_png(self, name):
+        """Red, RGBA PNG, with pure red written as a transparent pixel."""
+        raw = b"".join(b"\0" + b"".join(bytes(c + ((0,) if c == RED else (255,))) for c in row)
+                       for row in self.pixels)
+
+        def chunk(kind, data):
+            return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+        ihdr = struct.pack(">IIBBBBB", self.width, self.height, 8, 6, 0, 0, 0)
+        write(name, b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw, 9)) +
+              chunk(b"IEND", b""))
+
+
+def rle8(rows):
+    """BMP run-length pixels: runs of 3 or more as one (count, index) pair,
+    other pixels in absolute runs of 3 or more, padded to an even length;
+    the end of each row, then the end of the bitmap."""
+    out = bytearray()
+    for row in rows:
+        x = 0
+        while x < len(row):
+            n = 1
+            while x + n < len(row) and n < 255 and row[x + n] == row[x]:
+                n += 1
+            if n >= 3:
+                out += bytes((n, row[x]))
+                x += n
+                continue
+            end = x
+            while end < len(row) and end - x < 255 and not (end + 2 < len(row) and row[end] == row[end + 1] == row[end + 2]):
+                end += 1
+            literal = row[x:end]
+            if len(literal) < 3:
+                for p in literal:
+                    out += bytes((1, p))
+            else:
+                out += bytes((0, len(literal))) + literal + (b"\0" if len(literal) % 2 else b"")
+            x = end
+        out += b"\0\0"
+    return bytes(out[:-2]) + b"\0\1"
+
+
+def write(name, data):
+    path = os.path.join(HERE, name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 def tiles():
@@ -116,7 +168,7 @@ def brushes():
     torch.rect(3, 8, 4, 23, "663300")
     torch.disc(3, 5, 3, "FF9900")
     torch.disc(3, 5, 1, "FFFF00")
-    torch.save("brushes/torch.bmp")
+    torch.save_png("brushes/torch.png")
 
     floor = Picture(64, 16, "666666")
     for y in range(16):
@@ -129,7 +181,7 @@ def brushes():
     banner.rect(2, 28, 4, 31, "990000")
     banner.rect(11, 28, 13, 31, "990000")
     banner.disc(7, 12, 3, "FFCC00")
-    banner.save("brushes/banner.bmp")
+    banner.save("brushes/banner.bmp", rle=True)
 
     sky = Picture(64, 16, "6699FF")
     sky.rect(10, 4, 22, 6, "FFFFFF")

@@ -6,7 +6,7 @@
 
 namespace kiln {
 
-bool readConfigLine(const RunState& run, FILE* config, std::string& line) {
+bool readConfigLine(const RunState& run, FILE* config, std::string& line, int* lineNumber) {
   for (;;) {
     line.clear();
     int c;
@@ -15,6 +15,7 @@ bool readConfigLine(const RunState& run, FILE* config, std::string& line) {
       if (c == '\n') break;
     }
     if (line.empty()) return false;
+    if (lineNumber) ++*lineNumber;
     char first = line[0];
     if (first == '\n' || first == '\r' || first == '#' || first == ' ') continue;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();

@@ -12,7 +12,8 @@ namespace kiln {
 // The next configuration line to look at, without its line end, or false at
 // the end of the file. Skips lines that begin with a line feed, a carriage
 // return, "#" or a blank, and applies the -fs rule. Lines have no length limit.
-bool readConfigLine(const RunState& run, FILE* config, std::string& line);
+// lineNumber, when given, counts every line read (from 1), skipped ones too.
+bool readConfigLine(const RunState& run, FILE* config, std::string& line, int* lineNumber = nullptr);
 
 // Parses major.minor into the two numbers (which the caller has set to 0).
 // A character other than digits and one ".", a second ".", or a number above

@@ -1,5 +1,7 @@
 #include "kiln/driver/config.h"
 
+#include <span>
+
 #include "kiln/driver/dispatch.h"
 #include "kiln/test_support.h"
 
@@ -90,6 +92,14 @@ TEST(Dispatch, UnknownCodesHaveNoCompiler) {
   EXPECT_EQ(findCompiler("ZZ"), nullptr);
   EXPECT_EQ(findCompiler(""), nullptr);
   EXPECT_EQ(findCompiler("RW"), nullptr);  // string lines are the driver's own
+}
+
+TEST(Dispatch, EveryListedCodeBeyondTheStringLinesHasACompiler) {
+  // The list the messages and the guide show: RW, RT and RE first.
+  std::span<const char* const> codes(kDataTypeCodes);
+  ASSERT_EQ(codes.size(), 22u);
+  for (size_t i = 0; i < codes.size(); ++i)
+    EXPECT_EQ(findCompiler(codes[i]) != nullptr, i >= 3) << codes[i];
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "kiln/build_paths.h"
 #include "kiln/graphics/graphics_state.h"
 #include "kiln/pdb/pdb.h"
 #include "kiln/tables/tables_state.h"
@@ -26,6 +27,8 @@ struct Options {
 struct RunState {
   Options options;
   std::string adventuresPath;
+  std::string configPath;  // as given; named in the configuration's messages
+  int configLine = 0;      // number of the configuration line last read (from 1)
   std::string buildDirectory;
   bool haveBuildDirectory = false;
   std::unique_ptr<Database> openDatabase;
@@ -42,6 +45,9 @@ struct RunState {
   }
 
   char separator() const { return options.forwardSlashes ? '/' : '\\'; }
+
+  // What the compilers get of the run: its paths and the -fs rule.
+  BuildPaths paths() const { return {adventuresPath, buildDirectory, options.forwardSlashes}; }
 };
 
 // With -fs every "\" of a configuration or list line becomes "/".

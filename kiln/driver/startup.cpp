@@ -10,6 +10,7 @@
 #include "common/files.h"
 #include "common/settings.h"
 #include "kiln/driver/build.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -61,9 +62,18 @@ std::string readOptions(RunState& run, int argc, char** argv) {
     } else if (!std::strcmp(arg, "-h") || !std::strcmp(arg, "-?")) {
       printUsage(argv[0]);
       kit::fail(0);
+    } else if (arg[0] == '-') {
+      // A mistyped option would otherwise build everything without a word.
+      std::fprintf(stderr, "WARNING: unknown option %s ignored\n", arg);
     }
   }
   return configPath;
+}
+
+bool asksForUsage(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "-?")) return true;
+  return false;
 }
 
 }  // namespace
@@ -85,13 +95,18 @@ void runKiln(RunState& run, int argc, char** argv) {
 
   std::vector<char> buffer(kSettingCapacity);
   if (kit::lookupSetting("AdventuresPath", buffer.data(), buffer.size()) != 0) {
+    // The usage needs no adventures folder: the options are read as usual
+    // and the -h among them prints it.
+    if (asksForUsage(argc, argv)) readOptions(run, argc, argv);
     std::fprintf(stderr, "Can't find AdventuresPath in registry\nare you sure you installed DEZARED correctly?\n");
+    kit::printSetupHint();
     kit::fail(1);
   }
   run.adventuresPath = buffer.data();
 
   std::string configPath = argc <= 1 ? configFromDialog() : readOptions(run, argc, argv);
 
+  run.configPath = configPath;
   std::printf("Processing %s\n", configPath.c_str());
   if (run.options.makeHistogram) run.graphics.colourCounts.fill(0);
 

@@ -11,8 +11,9 @@
 
 #include "common/exit.h"
 #include "kiln/graphics/bitmap_format.h"
-#include "kiln/graphics/bmp_file.h"
 #include "kiln/graphics/colour.h"
+#include "kiln/graphics/image.h"
+#include "kiln/graphics/image_file.h"
 #include "kiln/graphics/rle.h"
 
 namespace kiln {
@@ -35,85 +36,6 @@ constexpr int kOffTable = -2;      // a pixel index past the colour count
   kit::fail(1);
 }
 
-// The parts of a BMP the converter needs, every one checked against the file.
-struct BmpLayout {
-  int width = 0;
-  int height = 0;        // rows of the picture
-  bool topDown = false;  // rows stored top first (negative height field)
-  int bitsPerPixel = 0;
-  int colourCount = 0;
-  const uint8_t* colourTable = nullptr;
-  const uint8_t* pixels = nullptr;
-  size_t rowBytes = 0;
-
-  // The stored bytes of picture row y (0 is the top row).
-  const uint8_t* row(int y) const { return pixels + rowBytes * size_t(topDown ? y : height - 1 - y); }
-  // The colour index of pixel x of picture row y.
-  int index(int x, int y) const {
-    const uint8_t* r = row(y);
-    if (bitsPerPixel == 8) return r[x];
-    return (x & 1) ? r[x / 2] & 0x0F : r[x / 2] >> 4;
-  }
-};
-
-BmpLayout readLayout(const std::string& path, const std::vector<uint8_t>& file, int depth) {
-  const uint8_t* b = file.data();
-  unsigned long real = file.size();
-  if (real >= 6 && readLE32(b + 2) != real)
-    headerFault(path, "ERROR: file size %ld != %ld\n", long(readLE32(b + 2)), long(real));
-  if (real < 54) headerFault(path, "ERROR: .bmp header cut short: the file has only %lu bytes\n", real);
-  // Later header versions only add fields after the first 40 bytes; the
-  // colour table follows the header, whatever its size.
-  unsigned long infoSize = readLE32(b + 14);
-  if (infoSize < 40 || infoSize > real - 14)
-    headerFault(path, "ERROR: unsupported .bmp information header of %lu bytes\n", infoSize);
-
-  BmpLayout img;
-  img.bitsPerPixel = readLE16(b + 28);
-  long width = readLE32Signed(b + 18);
-  long long height = readLE32Signed(b + 22);
-  if (img.bitsPerPixel != 4 && img.bitsPerPixel != 8)
-    headerFault(path, "ERROR: only 4 or 8 bit .bmp files supported.  Found %d\n", img.bitsPerPixel);
-  if (depth == 8 && img.bitsPerPixel != 8)
-    headerFault(path, "ERROR: 8 bit .bmp files supported for 8 bit palm data.  Found %d\n", img.bitsPerPixel);
-  if (width % 4 != 0) headerFault(path, "ERROR: only supports a multiple of 4 wide found %ld\n", width);
-  // A record holds width and height in one byte each.
-  long long rows = height < 0 ? -height : height;
-  if (width <= 0 || width > 255 || rows == 0 || rows > 255)
-    headerFault(path, "ERROR: bitmap of %ld x %lld pixels; width and height must be 1 to 255\n", width, rows);
-  unsigned long compression = readLE32(b + 30);
-  if (compression != 0)
-    headerFault(path, "ERROR: compressed .bmp files are not supported (compression method %lu)\n", compression);
-  unsigned long colours = readLE32(b + 46);
-  unsigned long room = 1ul << img.bitsPerPixel;
-  if (colours == 0) colours = room;
-  if (colours > room)
-    headerFault(path, "ERROR: %lu colours used; a %d bit .bmp file holds at most %lu\n", colours, img.bitsPerPixel,
-                room);
-  unsigned long tableStart = 14 + infoSize;
-  unsigned long offset = readLE32(b + 10);
-  if (offset < tableStart)
-    headerFault(path, "ERROR: the pixel data at offset %lu overlaps the header\n", offset);
-  // The colours are the entries between the header and the pixel data. A
-  // table shorter than its count (a count of 0 over a few entries is common in
-  // hand-made files) is read as far as it goes; pixels are never taken for colours.
-  unsigned long present = (std::min(offset, real) - tableStart) / 4;
-  if (colours > present) colours = present;
-
-  img.width = int(width);
-  img.height = int(rows);
-  img.topDown = height < 0;
-  img.colourCount = int(colours);
-  img.colourTable = b + tableStart;
-  img.rowBytes = img.bitsPerPixel == 8 ? size_t(width) : 4 * size_t((width + 7) / 8);
-  unsigned long long need = (unsigned long long)img.rowBytes * img.height;
-  if (offset > real || need > real - offset)
-    headerFault(path, "ERROR: the pixel data (%llu bytes from offset %lu) runs past the end of the file\n", need,
-                offset);
-  img.pixels = b + offset;
-  return img;
-}
-
 // The record in one zeroed block of its final uncompressed size.
 std::vector<uint8_t> newRecord(size_t size) {
   std::vector<uint8_t> record;
@@ -132,17 +54,17 @@ std::vector<uint8_t> newRecord(size_t size) {
 void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& record, bool masked, int compressFlag,
                      BitmapTotals& totals) {
   size_t recordSize = record.size();
-  const size_t planes = recordSize - kBitmapHeaderSize;
+  const size_t planes = recordSize - 4;
   totals.totalUncompressedSize += long(recordSize);
   if (compressFlag != 0 && !masked) {
     ByteBuffer source, target;
-    bufferInit(source, record.data() + kBitmapHeaderSize, planes);
+    bufferInit(source, record.data() + 4, planes);
     bufferInit(target, nullptr, 0);
     compressRLE(source, target);
-    if (compressionPays(target.length, planes)) {
-      std::memcpy(record.data() + kBitmapHeaderSize, target.data, target.length);
-      record[kBitmapFlagsAt] |= kBitmapCompressed;
-      recordSize = kBitmapHeaderSize + target.length;
+    if (target.length + 32 < planes) {
+      std::memcpy(record.data() + 4, target.data, target.length);
+      record[3] |= 2;
+      recordSize = 4 + target.length;
     }
     bufferFree(target);
   }
@@ -152,77 +74,79 @@ void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& recor
 
 // Depth 8: each pixel is the palette slot of its colour, pure red transparent
 // (its byte 0 and its mask bit clear). One pass counts the pixels of each
-// colour-table index, which tells whether the image is masked (or uses an
-// index past the table); a second writes the planes.
-void encode8(RunState& run, const std::string& path, const BmpLayout& img, const int* colour, Database& db,
-             int compressFlag, const char* code, BitmapTotals& totals) {
+// colour, which tells whether the image is masked (or uses an index past its
+// colour table); a second writes the planes.
+// Index is the picture's pixel type: a byte into a colour table, or a
+// number into its distinct colours.
+template <class Index>
+void encode8(GraphicsState& graphics, const std::string& path, const Picture& img, const Index* px,
+             const std::vector<int>& colour, Database& db, int compressFlag, const char* code, BitmapTotals& totals) {
   const int W = img.width, H = img.height;
-  // Four tallies, so that a run of one colour does not wait on its own count.
-  // The rows are counted where they lie: 8-bit rows have no padding.
-  uint32_t tally[4][256] = {};
-  const uint8_t* pixel = img.pixels;
   const size_t n = size_t(W) * H;
-  size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    ++tally[0][pixel[i]];
-    ++tally[1][pixel[i + 1]];
-    ++tally[2][pixel[i + 2]];
-    ++tally[3][pixel[i + 3]];
+  std::vector<uint32_t> counts(colour.size());
+  if constexpr (sizeof(Index) == 1) {
+    // Four tallies, so that a run of one colour does not wait on its own count.
+    uint32_t tally[4][256] = {};
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      ++tally[0][px[i]];
+      ++tally[1][px[i + 1]];
+      ++tally[2][px[i + 2]];
+      ++tally[3][px[i + 3]];
+    }
+    for (; i < n; ++i) ++tally[0][px[i]];
+    for (int c = 0; c < 256; ++c) counts[c] = tally[0][c] + tally[1][c] + tally[2][c] + tally[3][c];
+  } else {
+    for (size_t i = 0; i < n; ++i) ++counts[px[i]];
   }
-  for (; i < n; ++i) ++tally[0][pixel[i]];
-  uint32_t counts[256];
-  for (int c = 0; c < 256; ++c) counts[c] = tally[0][c] + tally[1][c] + tally[2][c] + tally[3][c];
   bool masked = false, offTable = false;
-  for (int i = 0; i < 256; ++i)
+  for (size_t i = 0; i < counts.size(); ++i)
     if (counts[i]) {
       masked |= colour[i] == kTransparent;
       offTable |= colour[i] == kOffTable;
     }
   if (offTable)
-    for (int y = 0; y < H; ++y) {
-      const uint8_t* row = img.row(y);
+    for (int y = 0; y < H; ++y)
       for (int x = 0; x < W; ++x)
-        if (colour[row[x]] == kOffTable) {
+        if (colour[img.at(x, y)] == kOffTable) {
           std::fprintf(stderr, "ERROR: pixel %d,%d of %s uses colour %d; the colour table has only %d\n", x, y,
-                       path.c_str(), row[x], img.colourCount);
+                       path.c_str(), int(img.at(x, y)), int(img.colours.size()));
           kit::fail(1);
         }
-    }
 
-  const size_t maskRow = maskRowBytes(W);
-  const size_t M = masked ? maskPlaneBytes(W, H) : 0;
-  const size_t P = pixelPlaneBytes(W, H, 8);
-  std::vector<uint8_t> record = newRecord(4 + M + P);
-  record[kBitmapWidthAt] = uint8_t(W);
-  record[kBitmapHeightAt] = uint8_t(H);
-  record[kBitmapDepthAt] = 8;
-  record[kBitmapFlagsAt] = masked ? kBitmapMasked : 0;
+  const size_t maskRow = size_t(W + 7) / 8;
+  const size_t M = masked ? maskRow * H : 0;
+  std::vector<uint8_t> record = newRecord(4 + M + n);
+  record[0] = uint8_t(W);
+  record[1] = uint8_t(H);
+  record[2] = 8;
+  record[3] = masked ? 1 : 0;
 
-  uint8_t slot[256];
-  for (int i = 0; i < 256; ++i) slot[i] = colour[i] >= 0 && colour[i] < 256 ? uint8_t(colour[i]) : 0;
-  for (int y = 0; y < H; ++y) {
-    const uint8_t* row = img.row(y);
-    uint8_t* pixels = record.data() + 4 + M + size_t(y) * W;
-    if (!masked) {
-      for (int x = 0; x < W; x += 4) {  // W is a multiple of 4
-        pixels[x] = slot[row[x]];
-        pixels[x + 1] = slot[row[x + 1]];
-        pixels[x + 2] = slot[row[x + 2]];
-        pixels[x + 3] = slot[row[x + 3]];
-      }
-      continue;
+  std::vector<uint8_t> slot(colour.size());
+  for (size_t i = 0; i < colour.size(); ++i) slot[i] = colour[i] >= 0 && colour[i] < 256 ? uint8_t(colour[i]) : 0;
+  uint8_t* pixels = record.data() + 4 + M;
+  if (!masked) {
+    for (size_t i = 0; i < n; i += 4) {  // W is a multiple of 4
+      pixels[i] = slot[px[i]];
+      pixels[i + 1] = slot[px[i + 1]];
+      pixels[i + 2] = slot[px[i + 2]];
+      pixels[i + 3] = slot[px[i + 3]];
     }
+  } else {
     // A set mask bit draws the pixel; a transparent pixel's byte stays 0, so
     // builds are reproducible.
-    uint8_t* mask = record.data() + 4 + size_t(y) * maskRow;
-    for (int x = 0; x < W; ++x) {
-      if (colour[row[x]] == kTransparent) continue;
-      pixels[x] = slot[row[x]];
-      mask[x >> 3] |= maskBit(x);
+    for (int y = 0; y < H; ++y) {
+      uint8_t* mask = record.data() + 4 + size_t(y) * maskRow;
+      const Index* row = px + size_t(y) * W;
+      for (int x = 0; x < W; ++x) {
+        if (colour[row[x]] == kTransparent) continue;
+        pixels[size_t(y) * W + x] = slot[row[x]];
+        mask[x >> 3] |= uint8_t(0x80 >> (x & 7));
+      }
     }
   }
-  for (int i = 0; i < 256; ++i)
-    if (counts[i] && colour[i] != kTransparent) run.graphics.colourCounts[colour[i]] += counts[i];
+  for (size_t i = 0; i < counts.size(); ++i)
+    if (counts[i] && colour[i] != kTransparent) graphics.colourCounts[colour[i]] += counts[i];
 
   addBitmapRecord(db, code, record, masked, compressFlag, totals);
 }
@@ -259,23 +183,22 @@ int exactSlot(const std::array<uint32_t, 256>& keys, uint32_t rgb) {
   return it != keys.end() && (*it >> 8) == rgb ? int(*it & 0xFF) : -1;
 }
 
-// Fills colour[] with the palette slot of each colour-table entry (256 for
-// pure red). Bitmaps drawn with one palette share their colour table, so the
-// map of the last table is kept and reused when the table and palette match.
-void mapColours(GraphicsState& graphics, const Palette& palette, const uint8_t* table, int count,
-                const std::string& path, int* colour) {
+// Fills colour[] with the palette slot of each colour entry (256 for pure
+// red). Bitmaps drawn with one palette share their colours, so the map of the
+// last entries is kept and reused when the entries and palette match.
+void mapColours(GraphicsState& graphics, const Palette& palette, const std::vector<uint32_t>& entries,
+                const std::string& path, std::vector<int>& colour) {
   ColourMapCache& cache = graphics.colourMapCache;
-  const size_t bytes = 4 * size_t(count);
-  if (cache.valid && cache.table.size() == bytes && std::memcmp(cache.table.data(), table, bytes) == 0 &&
+  if (cache.valid && cache.entries == entries &&
       std::memcmp(cache.palette.data(), palette.data(), sizeof palette) == 0) {
     if (cache.inexact) warnInexact(graphics, path);
-    std::copy(cache.map.begin(), cache.map.begin() + count, colour);
+    std::copy(cache.map.begin(), cache.map.end(), colour.begin());
     return;
   }
   const std::array<uint32_t, 256> keys = sortedColours(palette);
   bool inexact = false;
-  for (int i = 0; i < count; ++i) {
-    uint32_t entry = readLE32(table + 4 * i);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    uint32_t entry = entries[i];
     int slot = entry == kTransparentEntry ? kTransparent : exactSlot(keys, entry & 0xFFFFFF);
     if (slot < 0) {
       inexact = true;
@@ -286,9 +209,37 @@ void mapColours(GraphicsState& graphics, const Palette& palette, const uint8_t* 
   }
   cache.valid = true;
   cache.palette = palette;
-  cache.table.assign(table, table + bytes);
-  std::copy(colour, colour + count, cache.map.begin());
+  cache.entries = entries;
+  cache.map.assign(colour.begin(), colour.begin() + long(entries.size()));
   cache.inexact = inexact;
+}
+
+// The colours of a picture as colour-table entries (reserved byte, red,
+// green, blue): a table's own entries as they are; a decoded colour that is
+// fully transparent becomes pure red, the transparent colour, and an opaque
+// one its red, green and blue. A partly transparent pixel cannot be drawn as
+// it is, so it is refused rather than rounded.
+std::vector<uint32_t> colourEntries(const Picture& img, const std::string& path) {
+  if (img.colourTable) return img.colours;
+  std::vector<uint32_t> entries(img.colours.size());
+  bool partial = false;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const uint32_t alpha = img.colours[i] >> 24;
+    entries[i] = alpha == 0 ? 0x00FF0000 : img.colours[i] & 0xFFFFFF;
+    partial |= alpha != 0 && alpha != 255;
+  }
+  if (partial)
+    for (int y = 0; y < img.height; ++y)
+      for (int x = 0; x < img.width; ++x) {
+        const uint32_t alpha = img.colours[img.at(x, y)] >> 24;
+        if (alpha == 0 || alpha == 255) continue;
+        std::fprintf(stderr,
+                     "ERROR: pixel %d,%d of %s is partly transparent (alpha %u); a pixel is either drawn or "
+                     "transparent\n",
+                     x, y, path.c_str(), unsigned(alpha));
+        kit::fail(1);
+      }
+  return entries;
 }
 
 }  // namespace
@@ -302,51 +253,67 @@ int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t co
   return matchPaletteColor(palette, red, green, blue);
 }
 
-void convertBitmap(RunState& run, const std::string& path, Database& db, int compressFlag, const char* code,
+void convertBitmap(GraphicsState& graphics, const std::string& path, Database& db, int compressFlag, const char* code,
                    int depth, const Palette* palette, BitmapTotals& totals) {
-  std::vector<uint8_t> file = readBmpFile(path);
-  if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') {
+  std::vector<uint8_t> file = readImageFile(path);
+  ImageHeader header;
+  const std::string headerFaultText = readImageHeader(file, header);
+  if (header.kind == ImageKind::other) {
     std::fprintf(stderr, "ERROR: input file is not a .bmp format\n");
     kit::fail(1);
   }
-  const BmpLayout img = readLayout(path, file, depth);
+  if (!headerFaultText.empty()) headerFault(path, "%s", headerFaultText.c_str());
+  // The record's limits: a width of whole 4-pixel groups, and one byte each
+  // for width and height.
+  if (header.width % 4 != 0)
+    headerFault(path, "ERROR: only supports a multiple of 4 wide found %ld\n", long(header.width));
+  if (header.width <= 0 || header.width > 255 || header.height == 0 || header.height > 255)
+    headerFault(path, "ERROR: bitmap of %ld x %lld pixels; width and height must be 1 to 255\n", long(header.width),
+                header.height);
+  Picture img;
+  const std::string decodeFault = decodeImage(file, header, img);
+  if (!decodeFault.empty()) headerFault(path, "%s", decodeFault.c_str());
+  file = {};
+  const std::vector<uint32_t> entries = colourEntries(img, path);
   const int W = img.width, H = img.height;
 
-  // Each colour-table entry is looked at once: as a palette slot at depth 8,
-  // as a gray level (or transparent) at depth 2 and 4.
-  int colour[256];
-  for (int i = 0; i < 256; ++i) colour[i] = kOffTable;
+  // Each colour is looked at once: as a palette slot at depth 8, as a gray
+  // level (or transparent) at depth 2 and 4. Indices past a colour table
+  // stay off the table.
+  std::vector<int> colour(std::max<size_t>(256, entries.size()), kOffTable);
   if (depth == 8) {
-    mapColours(run.graphics, *palette, img.colourTable, img.colourCount, path, colour);
-    encode8(run, path, img, colour, db, compressFlag, code, totals);
+    mapColours(graphics, *palette, entries, path, colour);
+    if (img.colourTable)
+      encode8(graphics, path, img, img.indices.data(), colour, db, compressFlag, code, totals);
+    else
+      encode8(graphics, path, img, img.pixels.data(), colour, db, compressFlag, code, totals);
     return;
   }
 
   // Depth 2 or 4 from here on.
-  for (int i = 0; i < img.colourCount; ++i) {
-    const uint8_t* e = img.colourTable + 4 * i;
-    if (isNear(e[2], e[1]) && isNear(e[1], e[0])) {
-      int blue = e[0];
-      colour[i] = grayLevel(blue, depth);
-    } else {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const int red = (entries[i] >> 16) & 0xFF, green = (entries[i] >> 8) & 0xFF, blue = entries[i] & 0xFF;
+    if (isNear(red, green) && isNear(green, blue))
+      colour[i] = depth == 2 ? (blue > 240 ? 0 : blue > 140 ? 1 : blue > 40 ? 2 : 3) : 15 - blue / 16;
+    else
       colour[i] = kNotGray;
-    }
   }
 
   bool masked = false;
   for (int y = 0; y < H; ++y)
     for (int x = 0; x < W; ++x) {
-      int c = colour[img.index(x, y)];
+      int c = colour[img.at(x, y)];
       if (c == kNotGray) masked = true;
     }
 
-  const size_t M = masked ? maskPlaneBytes(W, H) : 0;
-  const size_t P = pixelPlaneBytes(W, H, depth);
+  const size_t maskRow = size_t(W + 7) / 8;
+  const size_t M = masked ? maskRow * H : 0;
+  const size_t P = size_t(W) * depth / 8 * H;
   std::vector<uint8_t> record = newRecord(4 + M + P);
-  record[kBitmapWidthAt] = uint8_t(W);
-  record[kBitmapHeightAt] = uint8_t(H);
-  record[kBitmapDepthAt] = uint8_t(depth);
-  record[kBitmapFlagsAt] = masked ? kBitmapMasked : 0;
+  record[0] = uint8_t(W);
+  record[1] = uint8_t(H);
+  record[2] = uint8_t(depth);
+  record[3] = masked ? 1 : 0;
 
   size_t maskAt = 4, pixelAt = 4 + M;
   const int perByte = 8 / depth;
@@ -358,10 +325,10 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
       kit::fail(1);
     }
     for (int x = 0; x < W; ++x) {
-      int c = colour[img.index(x, y)];
+      int c = colour[img.at(x, y)];
       bool opaque = c >= 0;
       if (opaque) {
-        pixelBits |= uint8_t(c << pixelShift(x, depth));
+        pixelBits |= uint8_t(c << (8 - depth * (pixelCount + 1)));
       } else if (!masked) {
         // Only an index past the colour count gets here.
         if (img.bitsPerPixel == 4)
@@ -377,7 +344,7 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
       }
       if (masked) {
         // At depth 2 and 4 a set bit hides the pixel (at depth 8 it draws it).
-        if (!opaque) maskBits |= maskBit(x);
+        if (!opaque) maskBits |= uint8_t(0x80 >> maskCount);
         if (++maskCount == 8 || x == W - 1) {
           record[maskAt++] = maskBits;
           maskBits = 0;

@@ -20,7 +20,7 @@ Bytes compile(const Bytes& bmp, int depth, int compressFlag, const Palette* pale
   TestBuild b;
   std::string path = b.dir.write("a.bmp", bmp);
   BitmapTotals totals;
-  Outcome o = capture([&] { convertBitmap(b.run, path, b.db(), compressFlag, "B8", depth, palette, totals); });
+  Outcome o = capture([&] { convertBitmap(b.run.graphics, path, b.db(), compressFlag, "B8", depth, palette, totals); });
   EXPECT_FALSE(o.exited) << o.err;
   PdbFile pdb = b.finish();
   if (pdb.recordCount() != 1) return {};

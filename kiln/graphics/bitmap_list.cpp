@@ -8,6 +8,7 @@
 #include "common/exit.h"
 #include "common/files.h"
 #include "kiln/graphics/bitmap.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -35,7 +36,7 @@ bool readNumber(const char*& p, long& value) {
 
 }  // namespace
 
-std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& list, int& compressFlag) {
+std::optional<std::string> readBitmapListEntry(const BuildPaths& paths, BitmapList& list, int& compressFlag) {
   compressFlag = 1;
   std::string line;
   do {
@@ -46,7 +47,7 @@ std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& 
     list.next = end + 1;
     ++list.lineNumber;
   } while (skipped(line));
-  applySlashRule(run, line);
+  paths.applySlashRule(line);
 
   const char* p = line.c_str();
   long number = 0;
@@ -67,14 +68,15 @@ std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& 
   // Numbers too large for a long are read as LONG_MAX, which nothing can follow.
   if (list.entries > 0 && (list.lastNumber == LONG_MAX || number != list.lastNumber + 1)) {
     std::fprintf(stderr, "ERROR: brush out of sequence %d %s\n", int(number), name.c_str());
+    printAt(list.path, list.lineNumber);
     kit::fail(1);
   }
   list.lastNumber = number;
   ++list.entries;
-  return listedFilePath(run, name);
+  return paths.listedFilePath(name);
 }
 
-int compileBitmapList(RunState& run, const std::string& listPath, const char* code, Database& db, int depth,
+int compileBitmapList(const BuildPaths& paths, GraphicsState& graphics, const std::string& listPath, const char* code, Database& db, int depth,
                       const Palette* palette) {
   BitmapTotals totals;
   if (depth == 8 && !palette) {
@@ -85,11 +87,19 @@ int compileBitmapList(RunState& run, const std::string& listPath, const char* co
   list.path = listPath;
   if (!kit::readWholeFile(listPath, list.text)) {
     std::perror("ERROR: Could not open brush file");
+    printAtFile(listPath);
     kit::fail(1);
   }
   int compressFlag = 1;
-  while (std::optional<std::string> entry = readBitmapListEntry(run, list, compressFlag))
-    convertBitmap(run, *entry, db, compressFlag, code, depth, palette, totals);
+  while (std::optional<std::string> entry = readBitmapListEntry(paths, list, compressFlag)) {
+    try {
+      convertBitmap(graphics, *entry, db, compressFlag, code, depth, palette, totals);
+    } catch (const kit::Exit&) {
+      // Which line of the list named the image that failed.
+      printAt(list.path, list.lineNumber);
+      throw;
+    }
+  }
   std::printf("    Total size: %d    Uncompressed size %d.\n", int(totals.totalStoredSize),
               int(totals.totalUncompressedSize));
   return 0;

@@ -37,7 +37,7 @@ Bytes flat() {
 Outcome compileList(TestBuild& b, const std::string& list, int depth, const Palette* palette = nullptr,
                     const char* code = "B2") {
   std::string path = b.dir.write("list.txt", list);
-  return capture([&] { compileBitmapList(b.run, path, code, b.db(), depth, palette); });
+  return capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, path, code, b.db(), depth, palette); });
 }
 
 TEST(CompileBitmapList, CommentsBlankLinesAndTheCompressFlag) {
@@ -82,7 +82,7 @@ TEST(CompileBitmapList, EntryPathAlwaysTakesTheSeparator) {
   b.run.buildDirectory = b.dir.path("Quest\\");
   Outcome o = compileList(b, "0 a.bmp\n", 2);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Can not open " + b.dir.path("Quest\\\\a.bmp") + ": No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Can not open " + b.dir.path("Quest\\\\a.bmp") + ": No such file or directory\n" + at(b.dir.path("list.txt"), 1));
 }
 
 TEST(CompileBitmapList, EmptyListsAndTotalsPerList) {
@@ -101,12 +101,12 @@ TEST(CompileBitmapList, EntryNumbersRunOnByOne) {
   EXPECT_FALSE(compileList(b, "5 a.bmp\n6 b.bmp\n7 a.bmp\n", 2).exited);
   EXPECT_FALSE(compileList(b, "-1 a.bmp\n0 b.bmp\n", 2).exited);
   Outcome o = compileList(b, "0 a.bmp\n2 b.bmp\n", 2);
-  EXPECT_EQ(o.err, "ERROR: brush out of sequence 2 b.bmp\n");
+  EXPECT_EQ(o.err, "ERROR: brush out of sequence 2 b.bmp\n" + at(b.dir.path("list.txt"), 2));
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(compileList(b, "3 a.bmp\n3 b.bmp\n", 2).err, "ERROR: brush out of sequence 3 b.bmp\n");
+  EXPECT_EQ(compileList(b, "3 a.bmp\n3 b.bmp\n", 2).err, "ERROR: brush out of sequence 3 b.bmp\n" + at(b.dir.path("list.txt"), 2));
   // A number beyond the range of long (found by fuzzing): nothing can follow it.
   EXPECT_EQ(compileList(b, "99999999999999999999 a.bmp\n0 b.bmp\n", 2).err,
-            "ERROR: brush out of sequence 0 b.bmp\n");
+            "ERROR: brush out of sequence 0 b.bmp\n" + at(b.dir.path("list.txt"), 2));
   EXPECT_EQ(compileList(b, "99999999999999999999 a.bmp\n99999999999999999999 b.bmp\n", 2).status, 1);
 }
 
@@ -132,11 +132,11 @@ TEST(CompileBitmapList, PaletteAndOpenFailures) {
   EXPECT_FALSE(compileList(b, "0 a.bmp\n", 2, nullptr, "T2").exited);
   EXPECT_FALSE(compileList(b, "0 a.bmp\n", 4, nullptr, "T4").exited);
 
-  o = capture([&] { compileBitmapList(b.run, b.dir.path("none.txt"), "B4", b.db(), 4, nullptr); });
-  EXPECT_EQ(o.err, "ERROR: Could not open brush file: No such file or directory\n");
+  o = capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, b.dir.path("none.txt"), "B4", b.db(), 4, nullptr); });
+  EXPECT_EQ(o.err, "ERROR: Could not open brush file: No such file or directory\n" + at(b.dir.path("none.txt")));
   EXPECT_EQ(o.status, 1);
-  o = capture([&] { compileBitmapList(b.run, b.dir.path("."), "B4", b.db(), 4, nullptr); });
-  EXPECT_EQ(o.err, "ERROR: Could not open brush file: Is a directory\n");
+  o = capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, b.dir.path("."), "B4", b.db(), 4, nullptr); });
+  EXPECT_EQ(o.err, "ERROR: Could not open brush file: Is a directory\n" + at(b.dir.path(".")));
 }
 
 TEST(CompileBitmapList, DispatchRowsApplyTheDepthRule) {
@@ -144,21 +144,21 @@ TEST(CompileBitmapList, DispatchRowsApplyTheDepthRule) {
   b.dir.write("a.bmp", dots());
   std::string list = b.dir.write("list.txt", "0 a.bmp\n");
   for (const char* code : {"B2", "B4", "B8", "T2", "T4", "T8"}) EXPECT_NE(findCompiler(code), nullptr) << code;
-  Outcome o = capture([&] { findCompiler("T2")(b.run, list, "T2"); });
+  Outcome o = capture([&] { findCompiler("T2")(b.run, list, "T2", b.db()); });
   EXPECT_EQ(o.err, "");
   EXPECT_EQ(b.run.graphics.graphicsDepth, 2);
-  o = capture([&] { findCompiler("B4")(b.run, list, "B4"); });
+  o = capture([&] { findCompiler("B4")(b.run, list, "B4", b.db()); });
   EXPECT_EQ(o.err, "Mismatched bit depth graphics. <2 != 4>\n");
   EXPECT_EQ(o.status, 1);
   // At 8 bits the run's palette goes along once a PA line has set it.
   TestBuild c;
   c.dir.write("a.bmp", dots());
   list = c.dir.write("list.txt", "0 a.bmp\n");
-  EXPECT_EQ(capture([&] { findCompiler("B8")(c.run, list, "B8"); }).err,
+  EXPECT_EQ(capture([&] { findCompiler("B8")(c.run, list, "B8", c.db()); }).err,
             "ERROR: you must define a palette before brushes\n");
   c.run.graphics.activePalette = testing::cubePalette();
   c.run.graphics.havePalette = true;
-  o = capture([&] { findCompiler("B8")(c.run, list, "B8"); });
+  o = capture([&] { findCompiler("B8")(c.run, list, "B8", c.db()); });
   EXPECT_EQ(o.err, "");
   testing::PdbFile pdb = c.finish();
   ASSERT_EQ(pdb.recordCount(), 1);
@@ -206,12 +206,15 @@ TEST(CompileBitmapList, ImagesWrittenByImageMagick) {
   EXPECT_EQ(b.run.graphics.colourCounts[blue], 16u + 256u);
   EXPECT_EQ(b.run.graphics.colourCounts[yellow], 16u + 256u);
 
-  // ImageMagick writes two colours with one bit per pixel.
+  // ImageMagick writes two colours with one bit per pixel: black at 0,0 on white.
   TestBuild m;
   std::filesystem::copy_file(fixture("im_mono1.bmp"), m.dir.path("im_mono1.bmp"));
   o = compileList(m, "0 im_mono1.bmp\n", 2);
-  EXPECT_EQ(o.err, framed(m.dir.path("im_mono1.bmp"), "ERROR: only 4 or 8 bit .bmp files supported.  Found 1\n"));
-  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "");
+  testing::PdbFile mono = m.finish();
+  ASSERT_EQ(mono.recordCount(), 1);
+  Bytes record = mono.data(0);
+  EXPECT_EQ(Bytes(record.begin(), record.begin() + 8), (Bytes{8, 2, 2, 0, 0xC0, 0, 0, 0}));
 }
 
 TEST(CompileBitmapList, AThousandBrushesCompileQuickly) {
@@ -251,7 +254,7 @@ TEST(CompileBitmapList, SampleAdventureLists) {
   std::vector<int> flags;
   for (const char* list : {"tiles/tiles.txt", "brushes/brushes.txt"}) {
     size_t first = b.db().recordOffsets.size();
-    Outcome o = capture([&] { compileBitmapList(b.run, inputPath(b.run, list), "T8", b.db(), 8, &palette); });
+    Outcome o = capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, inputPath(b.run, list), "T8", b.db(), 8, &palette); });
     EXPECT_EQ(o.err, "");
     EXPECT_FALSE(o.exited);
     for (size_t i = first; i < b.db().recordOffsets.size(); ++i)

@@ -29,7 +29,7 @@ Converted convert(TestBuild& b, const Bytes& bmp, int depth, int compressFlag = 
   BitmapTotals totals;
   size_t before = b.db().recordOffsets.size();
   Converted c;
-  c.outcome = capture([&] { convertBitmap(b.run, path, b.db(), compressFlag, "B8", depth, palette, totals); });
+  c.outcome = capture([&] { convertBitmap(b.run.graphics, path, b.db(), compressFlag, "B8", depth, palette, totals); });
   if (b.db().recordOffsets.size() == before + 1) {
     size_t start = b.db().recordOffsets.back() + 2;
     EXPECT_EQ(b.db().recordData[start - 2], 'B');
@@ -258,9 +258,6 @@ TEST(ConvertBitmap, HeaderFaultsAreFramed) {
   t.rows = {{0, 1, 0, 1, 0, 1}};
   for (int depth : {2, 4, 8}) expectFault(t, depth, "ERROR: only supports a multiple of 4 wide found 6\n");
   t = good;
-  t.bitsPerPixel = 4;
-  expectFault(t, 8, "ERROR: 8 bit .bmp files supported for 8 bit palm data.  Found 4\n");
-  t = good;
   t.width = 256;
   t.rows = {std::vector<int>(256, 0)};
   expectFault(t, 8, "ERROR: bitmap of 256 x 1 pixels; width and height must be 1 to 255\n");
@@ -269,8 +266,13 @@ TEST(ConvertBitmap, HeaderFaultsAreFramed) {
   t.topDown = true;
   expectFault(t, 2, "ERROR: bitmap of 4 x 256 pixels; width and height must be 1 to 255\n");
   t = good;
-  t.compression = 1;
-  expectFault(t, 8, "ERROR: compressed .bmp files are not supported (compression method 1)\n");
+  for (uint32_t method : {4u, 5u, 6u, 3u, 2u, 99u}) {
+    t.compression = method;
+    const char* name = method == 4 ? "JPEG" : method == 5 ? "PNG" : method == 6 ? "alpha bit-field"
+                                            : method == 3 ? "bit-field" : method == 2 ? "RLE4" : "unknown";
+    expectFault(t, 8, std::string("ERROR: ") + name + " compression is not supported for 8 bit .bmp files (compression method " +
+                          std::to_string(method) + ")\n");
+  }
   t = good;
   t.bitsPerPixel = 4;
   t.colorsUsed = 17;
@@ -286,9 +288,9 @@ TEST(ConvertBitmap, HeaderFaultsAreFramed) {
     EXPECT_EQ(c.outcome.status, 1) << message;
     EXPECT_EQ(c.outcome.err, framed(path, message));
   };
-  expectPatched(28, {24, 0}, "ERROR: only 4 or 8 bit .bmp files supported.  Found 24\n");
+  expectPatched(28, {2, 0}, "ERROR: only 1, 4, 8, 16, 24 or 32 bit .bmp files supported.  Found 2\n");
   expectPatched(2, {1, 0, 0, 0}, "ERROR: file size 1 != 66\n", false);
-  expectPatched(14, {12, 0, 0, 0}, "ERROR: unsupported .bmp information header of 12 bytes\n");
+  expectPatched(14, {20, 0, 0, 0}, "ERROR: unsupported .bmp information header of 20 bytes\n");
   expectPatched(14, {200, 0, 0, 0}, "ERROR: unsupported .bmp information header of 200 bytes\n");
   expectPatched(10, {0xFF, 0xFF, 0, 0},
                 "ERROR: the pixel data (4 bytes from offset 65535) runs past the end of the file\n");
@@ -337,7 +339,7 @@ TEST(ConvertBitmap, FilesThatAreNoBitmaps) {
   Palette palette = testing::grayPalette();
   BitmapTotals totals;
   auto run = [&](const std::string& path) {
-    return capture([&] { convertBitmap(b.run, path, b.db(), 1, "T8", 8, &palette, totals); });
+    return capture([&] { convertBitmap(b.run.graphics, path, b.db(), 1, "T8", 8, &palette, totals); });
   };
   Outcome o = run(b.dir.write("text.bmp", "PM not a bitmap"));
   EXPECT_EQ(o.err, "ERROR: input file is not a .bmp format\n");

@@ -1,3 +1,4 @@
+#include "kiln/text/where.h"
 #include "kiln/graphics/font.h"
 
 #include <cstdio>
@@ -39,8 +40,7 @@ uint32_t rowBits(const std::string& line, int row) {
 }
 }  // namespace
 
-int compileFont(RunState& run, const std::string& path, const char* code, Database& db) {
-  (void)run;
+int compileFont(const std::string& path, const char* code, Database& db) {
   std::unique_ptr<FILE, FileCloser> file(kit::openInputFile(path));
   if (!file) {
     std::perror(("ERROR: Can not open " + path).c_str());
@@ -61,12 +61,14 @@ int compileFont(RunState& run, const std::string& path, const char* code, Databa
     unsigned char first = line.empty() ? '\n' : (unsigned char)line[0];
     if (first != ' ' && first != '\n' && first != '\r' && first != kSecondPlaneFollows) {
       std::fprintf(stderr, "Line %d: Expected blank or @, but found '%c'(%d)\n", lineNumber, first, first);
+      printAt(path, lineNumber);
       kit::fail(1);
     }
     bool previous = mark;
     mark = first == kSecondPlaneFollows;
     if (previous && mark) {
       std::fprintf(stderr, "Line %d: only two bit planes supported\n", lineNumber);
+      printAt(path, lineNumber);
       kit::fail(1);
     }
     if (mark) accumulator |= kGlyphFirstOfTwo;

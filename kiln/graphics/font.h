@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -26,6 +25,6 @@ constexpr char kSecondPlaneFollows = '@';
 // Compiles a font drawn as text, six lines a glyph plane (five pixel rows of
 // six columns, then a separator: blank, or "@" when a second plane follows),
 // into one record of 32-bit glyph words under code.
-int compileFont(RunState& run, const std::string& path, const char* code, Database& db);
+int compileFont(const std::string& path, const char* code, Database& db);
 
 }  // namespace kiln

@@ -15,7 +15,7 @@ using namespace testing;
 Bytes compileFontText(const std::string& text) {
   TestBuild b;
   std::string path = b.dir.write("font.txt", text);
-  Outcome o = capture([&] { compileFont(b.run, path, "FN", b.db()); });
+  Outcome o = capture([&] { compileFont(path, "FN", b.db()); });
   EXPECT_FALSE(o.exited) << o.err;
   PdbFile pdb = b.finish();
   return pdb.recordCount() == 1 ? pdb.data(0) : Bytes{};

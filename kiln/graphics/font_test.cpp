@@ -10,10 +10,12 @@ namespace kiln {
 namespace {
 
 using testing::Bytes;
+using testing::at;
 using testing::capture;
 using testing::TestBuild;
 
 struct FontResult {
+  std::string path;  // of the font file
   testing::Outcome outcome;
   testing::PdbFile pdb;
   Bytes payload;  // the record's data without the padding
@@ -23,7 +25,8 @@ FontResult compile(const std::string& text) {
   TestBuild t;
   std::string path = t.dir.write("font.txt", text);
   FontResult r;
-  r.outcome = capture([&] { compileFont(t.run, path, "FN", t.db()); });
+  r.path = path;
+  r.outcome = capture([&] { compileFont(path, "FN", t.db()); });
   r.pdb = t.finish();
   if (r.pdb.recordCount() == 1) {
     r.payload = r.pdb.data(0);
@@ -66,19 +69,19 @@ TEST(Font, SeparatorMustBeBlankOrAt) {
   FontResult tab = compile(kDot + "\t\n");
   EXPECT_EQ(tab.outcome.status, 1);
   EXPECT_TRUE(tab.outcome.pause);
-  EXPECT_EQ(tab.outcome.err, "Line 6: Expected blank or @, but found '\t'(9)\n");
+  EXPECT_EQ(tab.outcome.err, "Line 6: Expected blank or @, but found '\t'(9)\n" + at(tab.path, 6));
   EXPECT_EQ(tab.pdb.recordCount(), 0);
 
   FontResult x = compile(kDot + " \n" + kDot + "x\n");
   EXPECT_EQ(x.outcome.status, 1);
-  EXPECT_EQ(x.outcome.err, "Line 12: Expected blank or @, but found 'x'(120)\n");
+  EXPECT_EQ(x.outcome.err, "Line 12: Expected blank or @, but found 'x'(120)\n" + at(x.path, 12));
 }
 
 TEST(Font, AtMostTwoPlanes) {
   FontResult r = compile(kDot + "@\n" + kDot + "@\n" + kDot + " \n");
   EXPECT_EQ(r.outcome.status, 1);
   EXPECT_TRUE(r.outcome.pause);
-  EXPECT_EQ(r.outcome.err, "Line 12: only two bit planes supported\n");
+  EXPECT_EQ(r.outcome.err, "Line 12: only two bit planes supported\n" + at(r.path, 12));
   EXPECT_EQ(r.pdb.recordCount(), 0);
 }
 
@@ -111,12 +114,12 @@ TEST(Font, AtMost1024GlyphWords) {
 TEST(Font, FileThatCannotBeOpenedIsReportedWithTheReason) {
   TestBuild t;
   std::string missing = t.dir.path("nofont.txt");
-  auto o = capture([&] { findCompiler("FN")(t.run, missing, "FN"); });
+  auto o = capture([&] { findCompiler("FN")(t.run, missing, "FN", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Can not open " + missing + ": No such file or directory\n");
   std::filesystem::create_directory(t.dir.path("fontdir"));
-  o = capture([&] { compileFont(t.run, t.dir.path("fontdir"), "FN", t.db()); });
+  o = capture([&] { compileFont(t.dir.path("fontdir"), "FN", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Can not open " + t.dir.path("fontdir") + ": Is a directory\n");
 }
@@ -124,7 +127,7 @@ TEST(Font, FileThatCannotBeOpenedIsReportedWithTheReason) {
 TEST(Font, SampleFontCompiles) {
   TestBuild t;
   std::string path = testing::samplePath("font.txt");
-  auto o = capture([&] { compileFont(t.run, path, "FN", t.db()); });
+  auto o = capture([&] { compileFont(path, "FN", t.db()); });
   ASSERT_FALSE(o.exited) << o.err;
   testing::PdbFile pdb = t.finish();
   ASSERT_EQ(pdb.recordCount(), 1);

@@ -23,8 +23,8 @@ using ShadeTable = std::array<uint8_t, 256>;
 struct ColourMapCache {
   bool valid = false;
   Palette palette{};
-  std::vector<uint8_t> table;  // the BMP's colour entries, 4 bytes each
-  std::array<int, 256> map{};  // palette slot of each entry, 256 for transparent
+  std::vector<uint32_t> entries;  // the picture's colours as colour-table entries
+  std::vector<int> map;           // palette slot of each entry, 256 for transparent
   bool inexact = false;        // some entry had no exact match: the warning is due
 };
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/exit.h"
-#include "common/files.h"
+#include "common/output_file.h"
 
 namespace kiln {
 
@@ -13,6 +13,11 @@ constexpr const char* kHistogramName = "histogram.txt";
 
 [[noreturn]] void failHistogram() {
   std::perror("ERROR: Could not open histogram file");
+  kit::fail(1);
+}
+
+[[noreturn]] void failHistogramWrite() {
+  kit::reportWriteFailure(kHistogramName);
   kit::fail(1);
 }
 
@@ -43,7 +48,7 @@ std::string histogramLine(int slot, uint32_t count, const PaletteEntry& colour) 
   return line;
 }
 
-void writeHistogram(RunState& run, const Palette& palette) {
+void writeHistogram(const GraphicsState& graphics, const Palette& palette) {
   std::printf("Saving histogram file: %s\n", kHistogramName);
   std::fflush(stdout);
   kit::AtomicFile out;
@@ -51,8 +56,8 @@ void writeHistogram(RunState& run, const Palette& palette) {
   std::fputs("##    Count    0xRGB       R  G  B\n", out.file);
   std::fputs("==========================================\n", out.file);
   for (int i = 0; i < 256; ++i)
-    std::fputs(histogramLine(i, run.graphics.colourCounts[i], palette[i]).c_str(), out.file);
-  if (!out.commit()) failHistogram();
+    std::fputs(histogramLine(i, graphics.colourCounts[i], palette[i]).c_str(), out.file);
+  if (!out.commit()) failHistogramWrite();
 }
 
 }  // namespace kiln

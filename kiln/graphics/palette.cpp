@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "common/exit.h"
-#include "kiln/graphics/bmp_file.h"
+#include "kiln/graphics/image_file.h"
 #include "kiln/graphics/colour.h"
 
 namespace kiln {
@@ -26,49 +26,64 @@ constexpr uint32_t kBiRgb = 0, kBiRle8 = 1;
   kit::fail(1);
 }
 
-// Checks what the palette needs of a BMP and returns the offset of its colour
-// table, which follows the information header whatever that header's version.
-size_t findColourTable(const std::vector<uint8_t>& bmp) {
+// The two refusals an author meets with a picture of the wrong kind (a PNG, a
+// BMP of another depth) also name the file.
+[[noreturn]] void refuseFile(const std::string& path, const char* message) {
+  std::fputs(message, stderr);
+  std::fprintf(stderr, "  at %s\n", path.c_str());
+  kit::fail(1);
+}
+
+// Where the colour table lies: it follows the information header whatever
+// that header's version; the OS/2 core header has 3-byte colours.
+struct ColourTable {
+  size_t offset = 0;
+  size_t entrySize = 4;
+};
+
+// Checks what the palette needs of a BMP and finds its colour table.
+ColourTable findColourTable(const std::string& path, const std::vector<uint8_t>& bmp) {
   const uint8_t* b = bmp.data();
   size_t size = bmp.size();
-  if (size < 6 || b[0] != 'B' || b[1] != 'M') refuse("ERROR: input file is not a .bmp format\n");
+  if (size < 6 || b[0] != 'B' || b[1] != 'M') refuseFile(path, "ERROR: input file is not a .bmp format\n");
   uint32_t sizeField = readLE32(b + 2);
   if (sizeField != size) {
     std::fprintf(stderr, "ERROR: file size %ld != %ld\n", long(sizeField), long(size));
     kit::fail(1);
   }
-  // The fields below live in the first 40 bytes of the information header;
-  // the 12-byte OS/2 header has other fields and 3-byte colours.
   if (size < kFileHeaderSize + 4) refuse("ERROR: .bmp file too short for its information header\n");
   uint64_t infoSize = readLE32(b + 14);
-  if (infoSize < 40) {
+  if (infoSize != 12 && infoSize < 40) {
     std::fprintf(stderr, "ERROR: only .bmp files with an information header of 40 bytes or more supported.  Found %lu\n",
                  (unsigned long)infoSize);
     kit::fail(1);
   }
   if (kFileHeaderSize + infoSize > size) refuse("ERROR: .bmp file too short for its information header\n");
 
-  int bitsPerPixel = readLE16(b + 28);
-  uint32_t coloursUsed = readLE32(b + 46);
+  // The OS/2 header has no compression or colour count: 8 bits means 256 colours.
+  const bool os2 = infoSize == 12;
+  int bitsPerPixel = readLE16(b + (os2 ? 24 : 28));
+  uint32_t coloursUsed = os2 ? 0 : readLE32(b + 46);
   if (bitsPerPixel != 8 || (coloursUsed != 256 && coloursUsed != 0)) {
     std::fprintf(stderr, "ERROR: only 8 bit .bmp file with 256 colors.  Found %d: %ld\n", bitsPerPixel,
                  long(coloursUsed));
+    std::fprintf(stderr, "  at %s\n", path.c_str());
     kit::fail(1);
   }
   // Only the colour table is used, so run-length pixels do no harm; other
   // methods (bit fields, JPEG, PNG) do not belong with 8 bits and would put
   // something else where the colours are expected.
-  uint32_t compression = readLE32(b + 30);
+  uint32_t compression = os2 ? kBiRgb : readLE32(b + 30);
   if (compression != kBiRgb && compression != kBiRle8) {
     std::fprintf(stderr, "ERROR: only uncompressed or RLE8 .bmp files supported.  Found compression %lu\n",
                  (unsigned long)compression);
     kit::fail(1);
   }
-  uint64_t table = kFileHeaderSize + infoSize;
-  uint64_t tableEnd = table + 256 * 4;
+  ColourTable table{size_t(kFileHeaderSize + infoSize), os2 ? 3u : 4u};
+  uint64_t tableEnd = table.offset + 256 * table.entrySize;
   if (tableEnd > size) refuse("ERROR: .bmp colour table runs past the end of the file\n");
   if (readLE32(b + 10) < tableEnd) refuse("ERROR: .bmp colour table overlaps the pixel data\n");
-  return size_t(table);
+  return table;
 }
 
 int darken(int component, int by) { return component > by ? component - by : 0; }
@@ -140,17 +155,18 @@ std::array<ShadeTable, 5> buildShadeTables(const Palette& palette) {
   return shades;
 }
 
-const Palette& compilePalette(RunState& run, const std::string& path, const char* code, Database& db) {
-  std::vector<uint8_t> bmp = readBmpFile(path);
-  const uint8_t* table = bmp.data() + findColourTable(bmp);
+const Palette& compilePalette(GraphicsState& graphics, FILE*& listing, const std::string& path, const char* code,
+                              Database& db) {
+  std::vector<uint8_t> bmp = readImageFile(path);
+  const ColourTable table = findColourTable(path, bmp);
 
   // The listing shows the file's own order, before rearranging.
-  FILE* listing = run.options.paletteListing;
   Palette palette{};
   for (int i = 0; i < 256; ++i) {
-    const uint8_t* e = table + 4 * i;  // blue, green, red, reserved
-    if (listing) std::fprintf(listing, "%i) (%d, %d, %d, %d)\n", i, e[0], e[1], e[2], e[3]);
-    palette[i] = PaletteEntry{e[3], e[2], e[1], e[0]};
+    const uint8_t* e = bmp.data() + table.offset + table.entrySize * i;  // blue, green, red, reserved
+    const uint8_t reserved = table.entrySize == 4 ? e[3] : 0;
+    if (listing) std::fprintf(listing, "%i) (%d, %d, %d, %d)\n", i, e[0], e[1], e[2], reserved);
+    palette[i] = PaletteEntry{reserved, e[2], e[1], e[0]};
   }
   orderPalette(palette);
   std::array<ShadeTable, 5> shades = buildShadeTables(palette);
@@ -161,14 +177,14 @@ const Palette& compilePalette(RunState& run, const std::string& path, const char
   addPDBEntry(db, code, record);
   for (int s = 0; s < 5; ++s) addPDBEntry(db, kShadeCodes[s], shades[s].data(), shades[s].size());
 
-  run.graphics.activePalette = palette;
-  run.graphics.shadeTables = shades;
+  graphics.activePalette = palette;
+  graphics.shadeTables = shades;
   // Only the first palette of a run is listed.
   if (listing) {
     std::fclose(listing);
-    run.options.paletteListing = nullptr;
+    listing = nullptr;
   }
-  return run.graphics.activePalette;
+  return graphics.activePalette;
 }
 
 }  // namespace kiln

@@ -18,7 +18,7 @@ using namespace testing;
 std::vector<Bytes> compilePaletteFile(const Bytes& bmp) {
   TestBuild b;
   std::string path = b.dir.write("palette.bmp", bmp);
-  Outcome o = capture([&] { compilePalette(b.run, path, "PA", b.db()); });
+  Outcome o = capture([&] { compilePalette(b.run.graphics, b.run.options.paletteListing, path, "PA", b.db()); });
   EXPECT_FALSE(o.exited) << o.err;
   PdbFile pdb = b.finish();
   std::vector<Bytes> records;
@@ -57,7 +57,7 @@ TEST(PaletteDecode, CompiledPalettesDecodeAndCompileBack) {
     // What the compiler made active is what the records say.
     TestBuild b;
     std::string path = b.dir.write("p.bmp", file);
-    capture([&] { compilePalette(b.run, path, "PA", b.db()); });
+    capture([&] { compilePalette(b.run.graphics, b.run.options.paletteListing, path, "PA", b.db()); });
     for (int i = 0; i < 256; ++i) {
       const PaletteEntry &x = d.palette[i], &y = b.run.graphics.activePalette[i];
       EXPECT_EQ(std::tie(x.reserved, x.red, x.green, x.blue), std::tie(y.reserved, y.red, y.green, y.blue)) << i;

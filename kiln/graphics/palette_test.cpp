@@ -81,7 +81,7 @@ struct Compiled {
 Compiled compileBmp(TestBuild& t, const Bytes& bmp, const std::string& name = "palette.bmp") {
   std::string path = t.dir.write(name, bmp);
   Compiled c;
-  c.outcome = capture([&] { compilePalette(t.run, path, "PA", t.db()); });
+  c.outcome = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, path, "PA", t.db()); });
   c.pdb = t.finish();
   return c;
 }
@@ -254,9 +254,9 @@ TEST(Palette, BecomesTheActivePaletteAndTheLastOneWins) {
   std::string a = t.dir.write("a.bmp", paletteFile(first));
   std::string b = t.dir.write("b.bmp", paletteFile(second));
   auto o = capture([&] {
-    findCompiler("PA")(t.run, a, "PA");
+    findCompiler("PA")(t.run, a, "PA", t.db());
     EXPECT_TRUE(t.run.graphics.havePalette);
-    findCompiler("PA")(t.run, b, "PA");
+    findCompiler("PA")(t.run, b, "PA", t.db());
   });
   ASSERT_FALSE(o.exited) << o.err;
   const PaletteEntry& e = t.run.graphics.activePalette[230];
@@ -277,9 +277,9 @@ TEST(Palette, ListsOnlyTheFirstPaletteInFileOrder) {
   std::string a = t.dir.write("a.bmp", paletteFile(first));
   std::string b = t.dir.write("b.bmp", paletteFile(orderedSource()));
   auto o = capture([&] {
-    compilePalette(t.run, a, "PA", t.db());
+    compilePalette(t.run.graphics, t.run.options.paletteListing, a, "PA", t.db());
     EXPECT_EQ(t.run.options.paletteListing, nullptr);
-    compilePalette(t.run, b, "PA", t.db());
+    compilePalette(t.run.graphics, t.run.options.paletteListing, b, "PA", t.db());
   });
   ASSERT_FALSE(o.exited) << o.err;
   std::string expected = "0) (10, 20, 30, 7)\n";
@@ -310,7 +310,31 @@ struct Refusal {
   std::string name;
   Bytes bmp;
   std::string message;
+  bool namesFile = false;  // followed by "  at PATH"
 };
+
+// A palette file whose information header claims infoSize bytes.
+Bytes paletteHeaderOf(uint32_t infoSize) {
+  Bytes b = paletteFile(orderedSource());
+  testing::putLE(b, 14, infoSize, 4);
+  return b;
+}
+
+TEST(Palette, OS2HeaderWithThreeByteColours) {
+  // 14 + 12 header bytes, 256 colours of blue, green, red, then 8 x 1 pixels.
+  std::vector<Rgb> source = orderedSource();
+  Bytes b = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 12, 0, 0, 0, 8, 0, 1, 0, 1, 0, 8, 0};
+  for (const Rgb& c : source) b.insert(b.end(), {uint8_t(c.b), uint8_t(c.g), uint8_t(c.r)});
+  testing::putLE(b, 10, uint32_t(b.size()), 4);
+  b.resize(b.size() + 8);
+  testing::putLE(b, 2, uint32_t(b.size()), 4);
+  TestBuild t;
+  Compiled c = compileBmp(t, b);
+  ASSERT_FALSE(c.outcome.exited) << c.outcome.err;
+  TestBuild u;
+  Compiled windows = compileBmp(u, paletteFile(source));
+  EXPECT_EQ(Bytes(c.pdb.bytes.begin() + 78, c.pdb.bytes.end()), Bytes(windows.pdb.bytes.begin() + 78, windows.pdb.bytes.end()));
+}
 
 TEST(Palette, RefusesWhatItCannotReadWithStatus1) {
   TestBmp fourBit = paletteBmp(std::vector<Rgb>(16, Rgb{1, 2, 3}));
@@ -322,8 +346,6 @@ TEST(Palette, RefusesWhatItCannotReadWithStatus1) {
   manyColours.colorsUsed = 257;
   Bytes grown = paletteFile(orderedSource());
   grown.push_back(0);
-  TestBmp os2 = paletteBmp(orderedSource());
-  os2.infoSize = 12;
   TestBmp bitFields = paletteBmp(orderedSource());
   bitFields.compression = 3;
   Bytes shortTable = paletteFile(std::vector<Rgb>(200, Rgb{1, 2, 3}));
@@ -337,13 +359,16 @@ TEST(Palette, RefusesWhatItCannotReadWithStatus1) {
   const std::string header40 =
       "ERROR: only .bmp files with an information header of 40 bytes or more supported.  Found ";
   std::vector<Refusal> cases = {
-      {"empty", {}, "ERROR: input file is not a .bmp format\n"},
-      {"not BM", Bytes{'B', 'N', 6, 0, 0, 0}, "ERROR: input file is not a .bmp format\n"},
+      {"empty", {}, "ERROR: input file is not a .bmp format\n", true},
+      {"not BM", Bytes{'B', 'N', 6, 0, 0, 0}, "ERROR: input file is not a .bmp format\n", true},
+      {"PNG", testing::readFile(fixture("pl_brush.png")), "ERROR: input file is not a .bmp format\n", true},
       {"size field", grown, "ERROR: file size 1086 != 1087\n"},
-      {"4 bit", makeBmp(fourBit), "ERROR: only 8 bit .bmp file with 256 colors.  Found 4: 16\n"},
-      {"16 colours", makeBmp(sixteen), "ERROR: only 8 bit .bmp file with 256 colors.  Found 8: 16\n"},
-      {"257 colours", makeBmp(manyColours), "ERROR: only 8 bit .bmp file with 256 colors.  Found 8: 257\n"},
-      {"OS/2 header", makeBmp(os2), header40 + "12\n"},
+      {"4 bit", makeBmp(fourBit), "ERROR: only 8 bit .bmp file with 256 colors.  Found 4: 16\n", true},
+      {"16 colours", makeBmp(sixteen), "ERROR: only 8 bit .bmp file with 256 colors.  Found 8: 16\n", true},
+      {"257 colours", makeBmp(manyColours), "ERROR: only 8 bit .bmp file with 256 colors.  Found 8: 257\n", true},
+      {"24 bit", testing::readFile(fixture("im_brush24.bmp")), "ERROR: only 8 bit .bmp file with 256 colors.  Found 24: 0\n",
+       true},
+      {"short header", paletteHeaderOf(20), header40 + "20\n"},
       {"bit fields", makeBmp(bitFields),
        "ERROR: only uncompressed or RLE8 .bmp files supported.  Found compression 3\n"},
       {"short table", shortTable, "ERROR: .bmp colour table runs past the end of the file\n"},
@@ -357,7 +382,7 @@ TEST(Palette, RefusesWhatItCannotReadWithStatus1) {
     EXPECT_TRUE(c.outcome.exited) << r.name;
     EXPECT_EQ(c.outcome.status, 1) << r.name;
     EXPECT_TRUE(c.outcome.pause) << r.name;
-    EXPECT_EQ(c.outcome.err, r.message) << r.name;
+    EXPECT_EQ(c.outcome.err, r.message + (r.namesFile ? "  at " + t.dir.path("palette.bmp") + "\n" : "")) << r.name;
     EXPECT_EQ(c.outcome.out, "") << r.name;
     EXPECT_EQ(c.pdb.recordCount(), 0) << r.name;
     EXPECT_FALSE(t.run.graphics.havePalette);
@@ -367,13 +392,13 @@ TEST(Palette, RefusesWhatItCannotReadWithStatus1) {
 TEST(Palette, FileThatCannotBeOpenedIsReportedWithTheReason) {
   TestBuild t;
   std::string missing = t.dir.path("missing.bmp");
-  auto o = capture([&] { compilePalette(t.run, missing, "PA", t.db()); });
+  auto o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, missing, "PA", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Can not open " + missing + ": No such file or directory\n");
 
   std::filesystem::create_directory(t.dir.path("folder.bmp"));
-  o = capture([&] { compilePalette(t.run, t.dir.path("folder.bmp"), "PA", t.db()); });
+  o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, t.dir.path("folder.bmp"), "PA", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Can not open " + t.dir.path("folder.bmp") + ": Is a directory\n");
 }
@@ -384,7 +409,7 @@ TEST(Palette, ImageMagickPalettesCompileToTheStandardOrder) {
   Bytes first;
   for (const char* name : {"im_palette_bmp3.bmp", "im_palette_bmp5.bmp", "im_palette_raw.bmp"}) {
     TestBuild t;
-    auto o = capture([&] { compilePalette(t.run, fixture(name), "PA", t.db()); });
+    auto o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, fixture(name), "PA", t.db()); });
     ASSERT_FALSE(o.exited) << name << ": " << o.err;
     testing::PdbFile pdb = t.finish();
     std::vector<Rgb> standard = standardColours();
@@ -401,15 +426,15 @@ TEST(Palette, ImageMagickPalettesCompileToTheStandardOrder) {
       EXPECT_EQ(Bytes(pdb.bytes.begin() + 78, pdb.bytes.end()), Bytes(first.begin() + 78, first.end())) << name;
   }
   TestBuild t;
-  auto o = capture([&] { compilePalette(t.run, fixture("im_gray_4bit.bmp"), "PA", t.db()); });
+  auto o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, fixture("im_gray_4bit.bmp"), "PA", t.db()); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: only 8 bit .bmp file with 256 colors.  Found 4: 16\n");
+  EXPECT_EQ(o.err, "ERROR: only 8 bit .bmp file with 256 colors.  Found 4: 16\n  at " + fixture("im_gray_4bit.bmp") + "\n");
 }
 
 TEST(Palette, SamplePaletteCompiles) {
   TestBuild t;
   std::string path = testing::samplePath("palette.bmp");
-  auto o = capture([&] { compilePalette(t.run, path, "PA", t.db()); });
+  auto o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, path, "PA", t.db()); });
   ASSERT_FALSE(o.exited) << o.err;
   EXPECT_EQ(o.err, "");
   const Palette& p = t.run.graphics.activePalette;

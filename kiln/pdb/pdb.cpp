@@ -15,10 +15,16 @@ namespace {
 constexpr uint32_t kEpochDelta = 2082844800u;  // 1904-01-01 to 1970-01-01
 constexpr uint16_t kAttributes = 0x0808;        // backup and bundle bits
 
-// Reports a file that cannot be created or written, naming its final path.
-[[noreturn]] void failOutput(const std::string& path) {
+// A database that cannot be created or written ends the run at once, without
+// the pause; the message names its final path.
+[[noreturn]] void failCreate(const std::string& path) {
   std::string text = "ERROR: failed to open " + path + "\n";
   std::perror(text.c_str());
+  throw kit::Exit{1, false};
+}
+
+[[noreturn]] void failWrite(const std::string& path) {
+  kit::reportWriteFailure(path);
   throw kit::Exit{1, false};
 }
 }  // namespace
@@ -52,7 +58,7 @@ std::unique_ptr<Database> createPDB(const std::string& name, const std::string& 
                                     uint32_t creator, uint16_t version) {
   auto db = std::make_unique<Database>();
   db->path = path + ".pdb";
-  if (!db->out.open(db->path)) failOutput(db->path);
+  if (!db->out.open(db->path)) failCreate(db->path);
 
   uint8_t* h = db->header;
   std::memcpy(h, name.data(), std::min<size_t>(name.size(), 32));
@@ -105,10 +111,8 @@ void finishPDB(Database& db) {
   // The record data is written from where it lies: a copy behind the list
   // would double the memory of the largest database for nothing.
   const std::vector<uint8_t>& data = db.recordData;
-  if (std::fwrite(file.data(), 1, file.size(), db.out.file) != file.size() ||
-      (!data.empty() && std::fwrite(data.data(), 1, data.size(), db.out.file) != data.size()) ||
-      !db.out.commit())
-    failOutput(db.path);
+  if (!db.out.write(file.data(), file.size()) || !db.out.write(data.data(), data.size()) || !db.out.commit())
+    failWrite(db.path);
   std::printf("Wrote %d records for %d data bytes.\n", int(count), int(db.recordData.size()));
   db.recordData = {};
   db.recordOffsets = {};

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/files.h"
+#include "common/output_file.h"
 
 namespace kiln {
 
@@ -25,8 +25,8 @@ struct Database {
 };
 
 // Creates path + ".pdb" (path is without its extension). A file that cannot be
-// created is reported at once through perror and ends the run (status 1, no
-// pause).
+// created (also a folder in its way) is reported at once through perror and
+// ends the run (status 1, no pause).
 std::unique_ptr<Database> createPDB(const std::string& name, const std::string& path, uint32_t type,
                                     uint32_t creator, uint16_t version);
 
@@ -38,6 +38,8 @@ inline void addPDBEntry(Database& db, const char* code, const std::vector<uint8_
 }
 
 // Lays out the record list and data, writes the file, prints the summary line.
+// A failed write ends the run as a failed create does, with
+// "ERROR: failed to write PATH" and the system's reason.
 void finishPDB(Database& db);
 
 // [major][minor][text] under code; text of at most 253 characters.

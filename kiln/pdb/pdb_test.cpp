@@ -1,6 +1,7 @@
 #include "kiln/pdb/pdb.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 
 #include "kiln/pdb/bytes.h"
@@ -143,13 +144,16 @@ TEST(PdbWriter, HoldsUpTo65535RecordsAndRefusesTheNext) {
 TEST(PdbWriter, UnfinishedDatabaseLeavesThePreviousFileAndNoTemporary) {
   TempDir dir;
   dir.write("keep.pdb", "previous");
+  std::string tmpPath;
   {
     auto db = createPDB("Keep", dir.path("keep"), kTADV, kTlm2, 0);
-    EXPECT_TRUE(testing::fileExists(dir.path("keep.pdb.tmp")));
+    tmpPath = db->out.tmpPath;
+    EXPECT_TRUE(testing::fileExists(tmpPath));
+    EXPECT_EQ(std::filesystem::path(tmpPath).parent_path(), dir.root);
     const uint8_t one = 1;
     addPDBEntry(*db, "AU", &one, 1);
   }  // dropped without finishPDB, as when a compiler fails
-  EXPECT_FALSE(testing::fileExists(dir.path("keep.pdb.tmp")));
+  EXPECT_FALSE(testing::fileExists(tmpPath));
   Bytes previous = testing::readFile(dir.path("keep.pdb"));
   EXPECT_EQ(std::string(previous.begin(), previous.end()), "previous");
 }

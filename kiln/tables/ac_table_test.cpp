@@ -48,7 +48,7 @@ TEST(AcTable, ShortRowIsAWarningAndZeroFilled) {
   EXPECT_FALSE(o.exited);
   std::string dump = "  0) |Short|\n";
   for (int i = 1; i <= 10; ++i) dump += "  " + std::to_string(i) + ") |" + std::to_string(i) + "|\n";
-  EXPECT_EQ(o.err, dump + "11 tokens read\nFound 10 tokens, expected 33\n");
+  EXPECT_EQ(o.err, dump + "11 tokens read\nFound 10 tokens, expected 33\n  at actable.txt:1\n");
   Bytes p = payload(b.finish(), 0);
   EXPECT_EQ(p[0], 2);
   EXPECT_EQ(p[2 + 9], 10);
@@ -121,10 +121,10 @@ TEST(AcTable, FailedTableLeavesRowsAndDatabaseAsTheyWere) {
 TEST(AcTable, OpenFailureNamesTheConfiguredFile) {
   TestBuild b;
   std::string missing = b.dir.path("armour.txt");
-  Outcome o = capture([&] { compileAcTable(b.run, missing, "AC", b.db()); });
+  Outcome o = capture([&] { compileAcTable(b.run.tables, missing, "AC", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "ERROR: Could not open " + missing + " file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open " + missing + " file: No such file or directory\n" + at(missing));
 }
 
 }  // namespace

@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
-int compileClasses(RunState&, const std::string& path, const char* code, Database& db) {
+int compileClasses(const std::string& path, const char* code, Database& db) {
   TableInput in;
   // The message has always named classes.txt, whatever file was configured.
   openTable(in, path, "ERROR: Could not open classes.txt file");
@@ -21,6 +22,7 @@ int compileClasses(RunState&, const std::string& path, const char* code, Databas
       // Only a warning: the row is used as far as it goes.
       dumpTokens(in.reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected 33\n", count);
+      printAt(path, in.reader.line);
     }
     if (row < kClassRows)
       for (int column = 0; column < kClassColumns; ++column)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "common/exit.h"
@@ -9,13 +10,27 @@
 #include "kiln/tables/heroes_format.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
 using namespace heroes_format;
 
+namespace {
 
-int compileHeroes(RunState&, const std::string& path, const char* code, Database& db) {
+// The position in the list is the code.
+bool wordCode(std::span<const char* const> words, const std::string& word, uint8_t& code) {
+  for (size_t i = 0; i < words.size(); ++i)
+    if (word == words[i]) {
+      code = uint8_t(i);
+      return true;
+    }
+  return false;
+}
+
+}  // namespace
+
+int compileHeroes(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open heroes.txt file");
   TokenReader& reader = in.reader;
@@ -41,6 +56,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       dumpTokens(reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected %lld on line %s\n", count + 1, (long long)(expected + 1),
                    col(0).c_str());
+      printAt(path, reader.line);
     }
 
     record.resize(record.size() + kHeroEntrySize, 0);
@@ -49,21 +65,32 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
     auto word = [&](size_t at, size_t column) { setBE16(entry + at, uint32_t(columnNumber(col(column)))); };
 
     const std::string& name = col(1);
-    if (name.size() >= kNameWidth) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+    if (name.size() >= kNameWidth) {
+      std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+      printAt(path, reader.line);
+    }
     copyName(entry + kName, kNameWidth, name);
     entry[kIndex] = uint8_t(counter);
 
     uint8_t pronoun = 0;
-    if (!pronounCode(col(3), pronoun))
+    if (!wordCode(kHeroPronounWords, col(3), pronoun)) {
       std::fprintf(stderr, "Error: Invalid pronoun for character %d = %s.\n", counter, col(3).c_str());
+      printAt(path, reader.line);
+      suggestWord(col(3), kHeroPronounWords);
+    }
     entry[kPronoun] = pronoun;
 
     uint8_t characterClass = 0;
-    if (!classCode(col(4), characterClass)) std::fprintf(stderr, "ERROR: Invalid class <%s>\n", col(4).c_str());
+    if (!wordCode(kHeroClassWords, col(4), characterClass)) {
+      std::fprintf(stderr, "ERROR: Invalid class <%s>\n", col(4).c_str());
+      printAt(path, reader.line);
+      suggestWord(col(4), kHeroClassWords);
+    }
     entry[kCharacterClass] = characterClass;
     if (characterClass == kElemental) elementalSeen = true;
     if (elementalSeen && characterClass != kElemental && characterClass != kEndOfList) {
       std::fprintf(stderr, "Character %d appeared after your elementals in the list. \n", counter);
+      printAt(path, reader.line);
       kit::fail(1);
     }
 
@@ -76,6 +103,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
     entry[kInn] = inn;
     if (slot != kNone && inn != kNone) {
       std::fprintf(stderr, "Character %d has slot value and inn value\n", counter);
+      printAt(path, reader.line);
       kit::fail(1);
     }
 
@@ -93,14 +121,17 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
 
   if (counter == 0 || record[kHeroEntrySize * (counter - 1) + kCharacterClass] != kEndOfList) {
     std::fprintf(stderr, "Last character in list must be class endoflist\n");
+    printAtFile(path);
     kit::fail(1);
   }
   if (slots > kMaxSlots) {
     std::fprintf(stderr, "You cannot have more than 5 characters whose slot values are set\n");
+    printAtFile(path);
     kit::fail(1);
   }
   if (slots == 0) {
     std::fprintf(stderr, "You need at least one characters with slot set to '1'\n");
+    printAtFile(path);
     kit::fail(1);
   }
   addPDBEntry(db, code, record);

@@ -3,8 +3,10 @@
 // for the compiler and the decoder.
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 
+#include "kiln/tables/heroes.h"
 #include "kiln/tables/table_fields.h"
 
 namespace kiln::heroes_format {
@@ -19,12 +21,12 @@ enum : uint8_t {
 constexpr size_t kNameWidth = 10;
 constexpr size_t kItemSlotSize = 6;
 constexpr size_t kFirstItemColumn = 19;
-constexpr uint8_t kElemental = 32, kEndOfList = 33;
 constexpr uint8_t kNone = 0xFF;  // no slot, no inn
 constexpr int kMaxSlots = 5;
 
-// Pronoun codes are the positions.
-inline constexpr const char* kPronounWords[] = {"him", "her", "it"};
+// The keyword tables are in heroes.h, beside the compiler; the position of a
+// word is its code.
+inline constexpr const auto& kPronounWords = kHeroPronounWords;
 
 // The plain columns, in the order they are stored.
 inline constexpr TableField kPlainFields[] = {
@@ -37,30 +39,9 @@ inline constexpr TableField kPlainFields[] = {
     {"col16", kCol16, 16, FieldKind::Word},   {"col17", kCol17, 17, FieldKind::Long},
 };
 
-inline bool pronounCode(const std::string& word, uint8_t& code) {
-  for (uint8_t i = 0; i < 3; ++i)
-    if (word == kPronounWords[i]) {
-      code = i;
-      return true;
-    }
-  return false;
-}
-
-// class0 .. class31, elemental, endoflist.
+// class0 .. class31, elemental, endoflist; empty for a code without a word.
 inline std::string classWord(uint8_t code) {
-  if (code < 32) return "class" + std::to_string(code);
-  if (code == kElemental) return "elemental";
-  if (code == kEndOfList) return "endoflist";
-  return "";
-}
-
-inline bool classCode(const std::string& word, uint8_t& code) {
-  for (int i = 0; i <= kEndOfList; ++i)
-    if (word == classWord(uint8_t(i))) {
-      code = uint8_t(i);
-      return true;
-    }
-  return false;
+  return code < std::size(kHeroClassWords) ? kHeroClassWords[code] : "";
 }
 
 }  // namespace kiln::heroes_format

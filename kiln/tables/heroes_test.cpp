@@ -75,7 +75,9 @@ TEST(Heroes, Names) {
   Bytes d = compileList(heroLine("Elspethine", "her", "class1", "1", "-") + heroLine("Tobiasandro", "him", "class1", "0", "3") +
                             heroLine("Gwendolin", "her", "class1", "0", "4") + kEnd,
                         &err);
-  EXPECT_EQ(err, "Warning: Name Elspethine is being truncated\nWarning: Name Tobiasandro is being truncated\n");
+  EXPECT_EQ(err,
+            "Warning: Name Elspethine is being truncated\n  at heroes.txt:1\n"
+            "Warning: Name Tobiasandro is being truncated\n  at heroes.txt:2\n");
   EXPECT_EQ(Bytes(d.begin() + 4, d.begin() + 15), Bytes({'E', 'l', 's', 'p', 'e', 't', 'h', 'i', 'n', 'e', 0x00}));
   EXPECT_EQ(Bytes(d.begin() + 108 + 4, d.begin() + 108 + 14), Bytes({'T', 'o', 'b', 'i', 'a', 's', 'a', 'n', 'd', 'r'}));
   EXPECT_EQ(Bytes(d.begin() + 216 + 4, d.begin() + 216 + 14), Bytes({'G', 'w', 'e', 'n', 'd', 'o', 'l', 'i', 'n', 0}));
@@ -97,11 +99,11 @@ TEST(Heroes, PronounAndClassWords) {
                             heroLine("C", "them", "Class1", "0", "1") + heroLine("D", "her", "class01", "0", "1") + kEnd,
                         &err);
   EXPECT_EQ(err,
-            "Error: Invalid pronoun for character 1 = She.\n"
-            "ERROR: Invalid class <class32>\n"
-            "Error: Invalid pronoun for character 2 = them.\n"
-            "ERROR: Invalid class <Class1>\n"
-            "ERROR: Invalid class <class01>\n");
+            "Error: Invalid pronoun for character 1 = She.\n  at heroes.txt:2\n  expected one of: him, her, it\n"
+            "ERROR: Invalid class <class32>\n  at heroes.txt:2\n  did you mean 'class2'?\n"
+            "Error: Invalid pronoun for character 2 = them.\n  at heroes.txt:3\n  expected one of: him, her, it\n"
+            "ERROR: Invalid class <Class1>\n  at heroes.txt:3\n  did you mean 'class1'?\n"
+            "ERROR: Invalid class <class01>\n  at heroes.txt:4\n  did you mean 'class0'?\n");
   EXPECT_EQ(d[108 + 103], 0);
   EXPECT_EQ(d[108 + 36], 0);
   EXPECT_EQ(d[324 + 36], 0);
@@ -118,7 +120,7 @@ TEST(Heroes, SlotAndInn) {
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "Character 0 has slot value and inn value\n");
+  EXPECT_EQ(o.err, "Character 0 has slot value and inn value\n  at heroes.txt:1\n");
 
   Bytes d = compileList(heroLine("A", "him", "class0", "1", "-") + heroLine("B", "him", "class0", "1", "255") +
                         heroLine("C", "him", "class0", "10", "-7") + heroLine("D", "him", "class0", "01", "300") + kEnd);
@@ -134,14 +136,14 @@ TEST(Heroes, SlotAndInn) {
 TEST(Heroes, ListRules) {
   std::string six;
   for (int i = 0; i < 6; ++i) six += heroLine("A", "him", "class0", "1", "-");
-  EXPECT_EQ(compileFailing(six + kEnd).err, "You cannot have more than 5 characters whose slot values are set\n");
+  EXPECT_EQ(compileFailing(six + kEnd).err, "You cannot have more than 5 characters whose slot values are set\n  at heroes.txt\n");
   EXPECT_EQ(compileFailing(heroLine("A", "him", "class0", "0", "1") + kEnd).err,
-            "You need at least one characters with slot set to '1'\n");
+            "You need at least one characters with slot set to '1'\n  at heroes.txt\n");
   EXPECT_EQ(compileFailing(heroLine("A", "him", "class0", "1", "-")).err,
-            "Last character in list must be class endoflist\n");
+            "Last character in list must be class endoflist\n  at heroes.txt\n");
   auto o = compileFailing("# nobody\n");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "Last character in list must be class endoflist\n");
+  EXPECT_EQ(o.err, "Last character in list must be class endoflist\n  at heroes.txt\n");
 
   // An endoflist entry in the middle is fine when the list ends with one.
   Bytes d = compileList(heroLine("A", "him", "class0", "1", "-") + kEnd + heroLine("B", "him", "class0", "1", "-") + kEnd);
@@ -153,10 +155,12 @@ TEST(Heroes, ElementalsComeLast) {
   const std::string elemental = heroLine("W", "it", "elemental", "0", "-");
   auto o = compileFailing(a + elemental + heroLine("C", "him", "class3", "0", "-") + kEnd);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "Character 2 appeared after your elementals in the list. \n");
+  EXPECT_EQ(o.err, "Character 2 appeared after your elementals in the list. \n  at heroes.txt:3\n");
   // A class word not in the table counts as class 0, so it is fatal here too.
   o = compileFailing(a + elemental + heroLine("C", "him", "mage", "0", "-") + kEnd);
-  EXPECT_EQ(o.err, "ERROR: Invalid class <mage>\nCharacter 2 appeared after your elementals in the list. \n");
+  EXPECT_EQ(o.err,
+            "ERROR: Invalid class <mage>\n  at heroes.txt:3\n"
+            "Character 2 appeared after your elementals in the list. \n  at heroes.txt:3\n");
   Bytes d = compileList(a + elemental + elemental + kEnd);
   EXPECT_EQ(d[324 + 36], 33);
 }
@@ -169,7 +173,7 @@ TEST(Heroes, ItemsAndTheTokenCountWarning) {
             "  0) |Hero1|\n  1) |A|\n  2) |0|\n  3) |him|\n  4) |class0|\n  5) |0|\n  6) |0|\n  7) |0|\n"
             "  8) |0|\n  9) |0|\n  10) |0|\n  11) |1|\n  12) |-|\n  13) |0|\n  14) |0|\n  15) |0|\n  16) |0|\n"
             "  17) |0|\n  18) |2|\n  19) |77|\n20 tokens read\n"
-            "Found 20 tokens, expected 21 on line Hero1\n");
+            "Found 20 tokens, expected 21 on line Hero1\n  at heroes.txt:1\n");
   EXPECT_EQ(d[37], 2);
   EXPECT_EQ(d[39], 77);
   EXPECT_EQ(d[45], 0);
@@ -226,9 +230,9 @@ TEST(Heroes, EachListStartsAfresh) {
 
 TEST(Heroes, FileThatCannotBeOpened) {
   TestBuild b;
-  auto o = capture([&] { compileHeroes(b.run, b.dir.path("party.txt"), "HE", b.db()); });
+  auto o = capture([&] { compileHeroes(b.dir.path("party.txt"), "HE", b.db()); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open heroes.txt file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open heroes.txt file: No such file or directory\n" + at(b.dir.path("party.txt")));
 }
 
 }  // namespace

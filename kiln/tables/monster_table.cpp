@@ -7,10 +7,11 @@
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
-int compileMonsterTable(RunState&, const std::string& path, const char* code, Database& db) {
+int compileMonsterTable(const std::string& path, const char* code, Database& db) {
   TableInput in;
   // Named monsters.txt like the monster list's message, whatever file was configured.
   openTable(in, path, "ERROR: Could not open monsters.txt file");
@@ -22,6 +23,7 @@ int compileMonsterTable(RunState&, const std::string& path, const char* code, Da
     if (tokens != 2) {
       dumpTokens(in.reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected 3\n", tokens);
+      printAt(path, in.reader.line);
       kit::fail(1);
     }
     if (count == kMaxMonsterTableEntries) {

@@ -73,7 +73,7 @@ TEST(MonsterTable, WrongCountStopsTheBuild) {
     EXPECT_TRUE(o.exited) << c.line;
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(o.pause);
-    EXPECT_EQ(o.err, c.err);
+    EXPECT_EQ(o.err, c.err + "  at montab.txt:2\n");
     EXPECT_TRUE(b.db().recordOffsets.empty());
   }
 }
@@ -99,10 +99,11 @@ TEST(MonsterTable, AtMost128Entries) {
 
 TEST(MonsterTable, OpenFailureNamesMonstersTxt) {
   TestBuild b;
-  Outcome o = capture([&] { compileMonsterTable(b.run, b.dir.path("encounters.txt"), "MT", b.db()); });
+  Outcome o = capture([&] { compileMonsterTable(b.dir.path("encounters.txt"), "MT", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "ERROR: Could not open monsters.txt file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open monsters.txt file: No such file or directory\n" +
+                       at(b.dir.path("encounters.txt")));
 }
 
 }  // namespace

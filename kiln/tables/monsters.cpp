@@ -9,6 +9,7 @@
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/monsters_format.h"
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -22,7 +23,10 @@ void buildEntry(const TokenReader& r, uint8_t* e) {
 
   const std::string& name = r.token(1);
   // 23 characters still fit with their terminator, but the game shows no more.
-  if (name.size() >= 23) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+  if (name.size() >= 23) {
+    std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+    printAt(r.path, r.line);
+  }
   copyName(e + kName, kMonsterNameSize, name);
 
   storeFields(e, kPlainFields, r);
@@ -32,7 +36,11 @@ void buildEntry(const TokenReader& r, uint8_t* e) {
   for (int column = kFirstListColumn; column < kFirstListColumn + kListColumns; ++column)
     if (!isNone(r.token(column))) e[kListValues + listCount++] = byteOf(column);
   e[kListCount] = uint8_t(listCount);
-  if (e[kMaxGroup] < e[kMinGroup]) reportError("Monster min_group greater than max_group value", 1);
+  if (e[kMaxGroup] < e[kMinGroup]) {
+    reportError("Monster min_group greater than max_group value", 0);
+    printAt(r.path, r.line);
+    kit::fail(1);
+  }
 
   const std::string& flags = r.token(kFlagColumn);
   uint32_t bits = 0;
@@ -48,7 +56,7 @@ void reportError(const char* text, int exitCode) {
   if (exitCode != 0) kit::fail(exitCode);
 }
 
-int compileMonsters(RunState&, const std::string& path, const char* code, Database& db) {
+int compileMonsters(const std::string& path, const char* code, Database& db) {
   TableInput in;
   // The message has always named monsters.txt, whatever file was configured.
   openTable(in, path, "ERROR: Could not open monsters.txt file");
@@ -59,6 +67,7 @@ int compileMonsters(RunState&, const std::string& path, const char* code, Databa
   while (readTableLine(in.reader, tokens)) {
     if (tokens != kMonsterColumns) {
       dumpTokens(in.reader, stderr);
+      printAt(path, in.reader.line);
       kit::fail(1);
     }
     if (count == kMaxMonsters) {

@@ -143,8 +143,8 @@ TEST(Monsters, LongNamesWarnAndKeepTwentyFourCharacters) {
                              monster("b", "\"" + name30 + "\"", plainColumns(), kZeroFlags) +
                              monster("c", "\"" + name22 + "\"", plainColumns(), kZeroFlags));
   EXPECT_FALSE(o.exited);
-  EXPECT_EQ(o.err, "Warning: Name " + name23 + " is being truncated\nWarning: Name " + name30 +
-                       " is being truncated\n");
+  EXPECT_EQ(o.err, "Warning: Name " + name23 + " is being truncated\n  at monsters.txt:1\nWarning: Name " + name30 +
+                       " is being truncated\n  at monsters.txt:2\n");
   Bytes p = payload(b.finish(), 0);
   Bytes first = entry(p, 0), second = entry(p, 1);
   EXPECT_EQ(std::string(first.begin(), first.begin() + 24), name23 + std::string(1, '\0'));
@@ -180,8 +180,9 @@ TEST(Monsters, WrongColumnCountStopsTheBuildWithTheDump) {
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(o.pause);
     EXPECT_EQ(o.err.substr(0, 11), "  0) |bat|\n");
-    ASSERT_GE(o.err.size(), c.tail.size());
-    EXPECT_EQ(o.err.substr(o.err.size() - c.tail.size()), c.tail) << o.err;
+    ASSERT_GE(o.err.size(), c.tail.size() + 20);
+    std::string tail = c.tail + "  at monsters.txt:2\n";
+    EXPECT_EQ(o.err.substr(o.err.size() - tail.size()), tail) << o.err;
     EXPECT_TRUE(b.db().recordOffsets.empty());
   }
 }
@@ -205,7 +206,7 @@ TEST(Monsters, GroupSizes) {
     EXPECT_TRUE(o.exited) << lo << " " << hi;
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(o.pause);
-    EXPECT_EQ(o.err, "Error: Monster min_group greater than max_group value\n");
+    EXPECT_EQ(o.err, "Error: Monster min_group greater than max_group value\n  at monsters.txt:1\n");
     EXPECT_TRUE(b.db().recordOffsets.empty());
   }
 }
@@ -252,10 +253,10 @@ TEST(Monsters, AtMost255Monsters) {
 
 TEST(Monsters, OpenFailureNamesMonstersTxt) {
   TestBuild b;
-  Outcome o = capture([&] { compileMonsters(b.run, b.dir.path("beasts.tab"), "MO", b.db()); });
+  Outcome o = capture([&] { compileMonsters(b.dir.path("beasts.tab"), "MO", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "ERROR: Could not open monsters.txt file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open monsters.txt file: No such file or directory\n" + at(b.dir.path("beasts.tab")));
 }
 
 TEST(Monsters, FailedTableLeavesNoDatabaseBehind) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "common/exit.h"
@@ -9,6 +10,7 @@
 #include "kiln/tables/objects_format.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -16,11 +18,15 @@ namespace {
 
 using namespace objects_format;
 
-// Translates a keyword column or ends the build with the column's message.
-uint8_t keyword(const WordList& list, const std::string& word, int counter) {
+// Translates a keyword column or ends the build with the column's message,
+// where it is and the word probably meant.
+uint8_t keyword(const WordList& list, const TokenReader& in, size_t column, int counter) {
+  const std::string& word = in.token(column);
   uint8_t code = 0;
   if (!lookUp(list, word, code)) {
     std::fprintf(stderr, list.message, counter, word.c_str());
+    printAt(in.path, in.line);
+    suggestWord(word, std::span<const Keyword>(list.words, list.count));
     kit::fail(1);
   }
   return code;
@@ -29,23 +35,17 @@ uint8_t keyword(const WordList& list, const std::string& word, int counter) {
 void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
   copyName(entry + kName, kMaxNameLength, in.token(1));
   storeFields(entry, kPlainFields, in);
-  entry[kAttribute] = keyword(kAttributeList, in.token(13), counter);
+  entry[kAttribute] = keyword(kAttributeList, in, 13, counter);
   storeField(entry, kAttributeValueField, in.token(14));
-  entry[kBonusAttribute] = keyword(kBonusList, in.token(15), counter);
+  entry[kBonusAttribute] = keyword(kBonusList, in, 15, counter);
   storeField(entry, kBonusValueField, in.token(16));
 
-  const ObjectType* type = nullptr;
-  for (const ObjectType& t : kObjectTypes)
-    if (in.token(17) == t.word) type = &t;
-  if (!type) {
-    std::fprintf(stderr, "%d Invalid Object type <%s>\n", counter, in.token(17).c_str());
-    kit::fail(1);
-  }
+  const ObjectType* type = objectType(keyword(kTypeList, in, 17, counter));
   entry[kObjectType] = type->code;
   for (int i = 0; i < type->fieldCount; ++i) {
     const TypeField& f = type->fields[i];
     if (f.list)
-      entry[f.offset] = keyword(*f.list, in.token(f.column), counter);
+      entry[f.offset] = keyword(*f.list, in, f.column, counter);
     else
       entry[f.offset] = uint8_t(columnNumber(in.token(f.column)));
   }
@@ -53,7 +53,7 @@ void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
 
 }  // namespace
 
-int compileObjects(RunState&, const std::string& path, const char* code, Database& db) {
+int compileObjects(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open object file");
   TokenReader& reader = in.reader;
@@ -71,11 +71,13 @@ int compileObjects(RunState&, const std::string& path, const char* code, Databas
     int number = columnNumber(reader.token(0));
     if (number != counter) {
       std::fprintf(stderr, "Object out of sequence - found %d expected %d\n", number, counter);
+      printAt(path, reader.line);
       kit::fail(1);
     }
     const std::string& name = reader.token(1);
     if (name.size() > kMaxNameLength) {
       std::fprintf(stderr, "%d Name too long %d must be <= 20\n", counter, int(name.size()));
+      printAt(path, reader.line);
       kit::fail(1);
     }
     record.resize(record.size() + kObjectEntrySize, 0);

@@ -6,44 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "kiln/tables/objects.h"
 #include "kiln/tables/table_fields.h"
+#include "kiln/text/where.h"
 
 namespace kiln::objects_format {
 
-struct Keyword {
-  const char* word;
-  uint8_t code;
-};
-
-// Which attribute words a column accepts; every list shares one numbering.
-inline constexpr Keyword kAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10},
-};
-inline constexpr Keyword kBonusWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10}, {"light", 11},
-};
-inline constexpr Keyword kJewelryAttributeWords[] = {
-    {"strength", 0},  {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},     {"hitpoints", 4},
-    {"spellpoints", 5}, {"armorclass", 6}, {"resist_fire", 7},  {"resist_magic", 8},
-};
-inline constexpr Keyword kFruitAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10}, {"cure_poison", 12}, {"cure_insanity", 13},
-};
-inline constexpr Keyword kPotionAttributeWords[] = {
-    {"strength", 0},     {"dexterity", 1},   {"intelligence", 2}, {"stamina", 3},
-    {"hitpoints", 4},    {"spellpoints", 5}, {"armorclass", 6},   {"resist_fire", 7},
-    {"resist_magic", 8}, {"experience", 10},
-};
-inline constexpr Keyword kProtectionWords[] = {
-    {"helmet", 0x01}, {"shield", 0x02}, {"armor", 0x04}, {"gauntlet", 0x20}, {"bracers", 0x40}, {"boots", 0x80},
-};
-inline constexpr Keyword kJewelryWords[] = {{"ring", 0x08}, {"necklace", 0x10}};
+// The keyword tables themselves are in objects.h, beside the compiler.
 
 // A keyword list and the message its column gives for a word not in it.
 struct WordList {
@@ -56,8 +25,9 @@ constexpr WordList wordList(const Keyword (&words)[N], const char* message) {
   return {words, N, message};
 }
 
-inline constexpr WordList kAttributeList = wordList(kAttributeWords, "%d Invalid attribute <%s>\n");
-inline constexpr WordList kBonusList = wordList(kBonusWords, "%d Invalid bonusAttrib <%s>\n");
+inline constexpr WordList kAttributeList = wordList(kObjectAttributeWords, "%d Invalid attribute <%s>\n");
+inline constexpr WordList kBonusList = wordList(kObjectBonusWords, "%d Invalid bonusAttrib <%s>\n");
+inline constexpr WordList kTypeList = wordList(kObjectTypeWords, "%d Invalid Object type <%s>\n");
 inline constexpr WordList kProtectionList = wordList(kProtectionWords, "%d  Invalid protection device <%s>\n");
 inline constexpr WordList kJewelryList = wordList(kJewelryWords, "%d Invalid jewelry type <%s>\n");
 inline constexpr WordList kJewelryAttributeList = wordList(kJewelryAttributeWords, "%d Invalid attribute <%s>\n");
@@ -105,34 +75,34 @@ struct ObjectType {
 };
 
 inline constexpr ObjectType kObjectTypes[] = {
-    {"Misc", 0x01, {{"typeData0", kTypeData0, 18, nullptr}, {"typeData4", kTypeData4, 19, nullptr}}, 2},
-    {"Jewelry", 0x02,
+    {"Misc", kMisc, {{"typeData0", kTypeData0, 18, nullptr}, {"typeData4", kTypeData4, 19, nullptr}}, 2},
+    {"Jewelry", kJewelry,
      {{"typeData0", kTypeData0, 18, &kJewelryList}, {"typeData2", kTypeData2, 19, &kJewelryAttributeList},
       {"typeData1", kTypeData1, 20, nullptr}, {"typeData4", kTypeData4, 21, nullptr}},
      4},
-    {"Potion", 0x04,
+    {"Potion", kPotion,
      {{"typeData1", kTypeData1, 18, &kPotionAttributeList}, {"typeData0", kTypeData0, 19, nullptr},
       {"typeData4", kTypeData4, 20, nullptr}},
      3},
-    {"Fruit", 0x08,
+    {"Fruit", kFruit,
      {{"typeData1", kTypeData1, 18, &kFruitAttributeList}, {"typeData0", kTypeData0, 19, nullptr},
       {"typeData4", kTypeData4, 20, nullptr}},
      3},
-    {"Protection", 0x10,
+    {"Protection", kProtection,
      {{"typeData0", kTypeData0, 18, &kProtectionList}, {"typeData1", kTypeData1, 19, nullptr},
       {"typeData2", kTypeData2, 20, nullptr}, {"typeData3", kTypeData3, 21, nullptr},
       {"typeData4", kTypeData4, 22, nullptr}},
      5},
-    {"SpellWeapon", 0x20,
+    {"SpellWeapon", kSpellWeapon,
      {{"typeData0", kTypeData0, 18, nullptr}, {"typeData1", kTypeData1, 19, nullptr},
       {"typeData4", kTypeData4, 20, nullptr}},
      3},
-    {"HandWeapon", 0x40,
+    {"HandWeapon", kHandWeapon,
      {{"typeData0", kTypeData0, 18, nullptr}, {"typeData1", kTypeData1, 19, nullptr},
       {"typeData2", kTypeData2, 20, nullptr}, {"typeData3", kTypeData3, 21, nullptr},
       {"typeData4", kTypeData4, 22, nullptr}},
      5},
-    {"Torch", 0x80,
+    {"Torch", kTorch,
      {{"typeData0", kTypeData0, 18, nullptr}, {"typeData1", kTypeData1, 19, nullptr},
       {"typeData4", kTypeData4, 20, nullptr}},
      3},

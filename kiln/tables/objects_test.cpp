@@ -31,6 +31,14 @@ const char* kQuestObjects =
     "6 Torch          0 0 0 0 0 0 0 0 0 0 0 strength 0 strength 0 Torch 1 2 3\n"
     "7 \"Brass Key\"    0 0 0 0 0 0 0 0 0 0 0 strength 0 strength 0 Misc 42 43 44 45 46\n";
 
+// The hints after an unknown attribute word: the lists are short enough to print.
+const char kAttributes[] =
+    "  expected one of: strength, dexterity, intelligence, stamina, hitpoints, spellpoints, armorclass, "
+    "resist_fire, resist_magic, experience\n";
+const char kJewelryAttributes[] =
+    "  expected one of: strength, dexterity, intelligence, stamina, hitpoints, spellpoints, armorclass, "
+    "resist_fire, resist_magic\n";
+
 TEST(Objects, RealisticTable) {
   TestBuild b;
   auto o = compile(b, kQuestObjects);
@@ -93,15 +101,15 @@ TEST(Objects, SequenceAndNameLength) {
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "Object out of sequence - found 1 expected 0\n");
+  EXPECT_EQ(o.err, "Object out of sequence - found 1 expected 0\n  at objects.txt:1\n");
 
   const std::string rest = " 0 0 0 0 0 0 0 0 0 0 0 strength 0 strength 0 Misc 0 0\n";
   o = compile(b, "0 Stone" + rest + "0 Stone" + rest);
-  EXPECT_EQ(o.err, "Object out of sequence - found 0 expected 1\n");
+  EXPECT_EQ(o.err, "Object out of sequence - found 0 expected 1\n  at objects.txt:2\n");
 
   o = compile(b, "0 " + std::string(21, 'n') + rest);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "0 Name too long 21 must be <= 20\n");
+  EXPECT_EQ(o.err, "0 Name too long 21 must be <= 20\n  at objects.txt:1\n");
 
   TestBuild ok;
   o = compile(ok, "0 " + std::string(20, 'n') + rest);
@@ -149,25 +157,34 @@ TEST(Objects, AttributeColumnsRejectOtherWords) {
   struct Case {
     std::string line;
     std::string message;
+    std::string hint;  // after "  at objects.txt:2"
   } cases[] = {
-      {objectLine(1, "light", "strength", "Misc"), "1 Invalid attribute <light>\n"},
-      {objectLine(1, "Strength", "strength", "Misc"), "1 Invalid attribute <Strength>\n"},
-      {objectLine(1, "cure_poison", "strength", "Misc"), "1 Invalid attribute <cure_poison>\n"},
-      {objectLine(1, "strength", "Light", "Misc"), "1 Invalid bonusAttrib <Light>\n"},
-      {objectLine(1, "strength", "cure_insanity", "Misc"), "1 Invalid bonusAttrib <cure_insanity>\n"},
-      {objectLine(1, "strength", "strength", "Jewelry", "ring", "experience"), "1 Invalid attribute <experience>\n"},
-      {objectLine(1, "strength", "strength", "Jewelry", "ring", "light"), "1 Invalid attribute <light>\n"},
-      {objectLine(1, "strength", "strength", "Potion", "cure_poison"), "1 Invalid attribute <cure_poison>\n"},
-      {objectLine(1, "strength", "strength", "Potion", "light"), "1 Invalid attribute <light>\n"},
-      {objectLine(1, "strength", "strength", "Fruit", "light"), "1 Invalid attribute <light>\n"},
+      {objectLine(1, "light", "strength", "Misc"), "1 Invalid attribute <light>\n", kAttributes},
+      {objectLine(1, "Strength", "strength", "Misc"), "1 Invalid attribute <Strength>\n",
+       "  did you mean 'strength'?\n"},
+      {objectLine(1, "cure_poison", "strength", "Misc"), "1 Invalid attribute <cure_poison>\n", kAttributes},
+      {objectLine(1, "strength", "Light", "Misc"), "1 Invalid bonusAttrib <Light>\n", "  did you mean 'light'?\n"},
+      {objectLine(1, "strength", "cure_insanity", "Misc"), "1 Invalid bonusAttrib <cure_insanity>\n",
+       "  expected one of: strength, dexterity, intelligence, stamina, hitpoints, spellpoints, armorclass, "
+       "resist_fire, resist_magic, experience, light\n"},
+      {objectLine(1, "strength", "strength", "Jewelry", "ring", "experience"), "1 Invalid attribute <experience>\n",
+       kJewelryAttributes},
+      {objectLine(1, "strength", "strength", "Jewelry", "ring", "light"), "1 Invalid attribute <light>\n",
+       kJewelryAttributes},
+      {objectLine(1, "strength", "strength", "Potion", "cure_poison"), "1 Invalid attribute <cure_poison>\n",
+       kAttributes},
+      {objectLine(1, "strength", "strength", "Potion", "light"), "1 Invalid attribute <light>\n", kAttributes},
+      {objectLine(1, "strength", "strength", "Fruit", "light"), "1 Invalid attribute <light>\n",
+       "  expected one of: strength, dexterity, intelligence, stamina, hitpoints, spellpoints, armorclass, "
+       "resist_fire, resist_magic, experience, cure_poison, cure_insanity\n"},
       // A missing column is an empty token, which is no keyword.
-      {"1 Pebble\n", "1 Invalid attribute <>\n"},
+      {"1 Pebble\n", "1 Invalid attribute <>\n", kAttributes},
   };
   for (const Case& c : cases) {
     auto o = compile(b, first + c.line);
     EXPECT_TRUE(o.exited) << c.line;
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, c.message);
+    EXPECT_EQ(o.err, c.message + "  at objects.txt:2\n" + c.hint);
   }
 }
 
@@ -192,18 +209,26 @@ TEST(Objects, TypesAndWearSlots) {
   struct Case {
     std::string line;
     std::string message;
+    std::string hint;  // after "  at objects.txt:1"
   } cases[] = {
-      {objectLine(0, "strength", "strength", "misc"), "0 Invalid Object type <misc>\n"},
-      {objectLine(0, "strength", "strength", "Weapon"), "0 Invalid Object type <Weapon>\n"},
-      {objectLine(0, "strength", "strength", "Protection", "ring"), "0  Invalid protection device <ring>\n"},
-      {objectLine(0, "strength", "strength", "Protection", "Helmet"), "0  Invalid protection device <Helmet>\n"},
-      {objectLine(0, "strength", "strength", "Jewelry", "helmet", "stamina"), "0 Invalid jewelry type <helmet>\n"},
-      {objectLine(0, "strength", "strength", "Jewelry", "armor", "stamina"), "0 Invalid jewelry type <armor>\n"},
+      {objectLine(0, "strength", "strength", "misc"), "0 Invalid Object type <misc>\n", "  did you mean 'Misc'?\n"},
+      {objectLine(0, "strength", "strength", "HandWepon"), "0 Invalid Object type <HandWepon>\n",
+       "  did you mean 'HandWeapon'?\n"},
+      {objectLine(0, "strength", "strength", "Weapon"), "0 Invalid Object type <Weapon>\n",
+       "  expected one of: Misc, Jewelry, Potion, Fruit, Protection, SpellWeapon, HandWeapon, Torch\n"},
+      {objectLine(0, "strength", "strength", "Protection", "ring"), "0  Invalid protection device <ring>\n",
+       "  expected one of: helmet, shield, armor, gauntlet, bracers, boots\n"},
+      {objectLine(0, "strength", "strength", "Protection", "Helmet"), "0  Invalid protection device <Helmet>\n",
+       "  did you mean 'helmet'?\n"},
+      {objectLine(0, "strength", "strength", "Jewelry", "helmet", "stamina"), "0 Invalid jewelry type <helmet>\n",
+       "  expected one of: ring, necklace\n"},
+      {objectLine(0, "strength", "strength", "Jewelry", "armor", "stamina"), "0 Invalid jewelry type <armor>\n",
+       "  expected one of: ring, necklace\n"},
   };
   for (const Case& c : cases) {
     auto o = compile(b, c.line);
     EXPECT_EQ(o.status, 1) << c.line;
-    EXPECT_EQ(o.err, c.message);
+    EXPECT_EQ(o.err, c.message + "  at objects.txt:1\n" + c.hint);
   }
 }
 
@@ -248,9 +273,9 @@ TEST(Objects, MoreThan65535ObjectsAreRefused) {
 
 TEST(Objects, TableThatCannotBeOpened) {
   TestBuild b;
-  auto o = capture([&] { compileObjects(b.run, b.dir.path("none.txt"), "OB", b.db()); });
+  auto o = capture([&] { compileObjects(b.dir.path("none.txt"), "OB", b.db()); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open object file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open object file: No such file or directory\n" + at(b.dir.path("none.txt")));
 }
 
 }  // namespace

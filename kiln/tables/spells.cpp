@@ -9,13 +9,14 @@
 #include "kiln/tables/spells_format.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
 using namespace spells_format;
 
 
-int compileSpells(RunState&, const std::string& path, const char* code, Database& db) {
+int compileSpells(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open spells.txt file");
   TokenReader& reader = in.reader;
@@ -34,23 +35,35 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
     if (count != kExpectedCount) {
       dumpTokens(reader, stderr);
       std::fprintf(stderr, "Found %d tokens, expected 44\n", count);
+      printAt(path, reader.line);
     }
 
     record.resize(record.size() + kSpellEntrySize, 0);
     uint8_t* entry = record.data() + record.size() - kSpellEntrySize;
 
     const std::string& name = col(1);
-    if (name.size() >= 21) std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+    if (name.size() >= 21) {
+      std::fprintf(stderr, "Warning: Name %s is being truncated\n", name.c_str());
+      printAt(path, reader.line);
+    }
     copyName(entry + kName, kNameWidth, name);
 
-    int effect = findWord(kEffectWords, col(2));
+    int effect = findWord(kSpellEffectWords, col(2));
+    if (effect < 0) {
+      // Stored as heal (0), as it always was, but no longer in silence.
+      std::fprintf(stderr, "WARNING: unknown spell effect <%s> stored as heal\n", col(2).c_str());
+      printAt(path, reader.line);
+      suggestWord(col(2), kSpellEffectWords);
+    }
     entry[kEffect] = effect < 0 ? 0 : uint8_t(effect);
     entry[kEffectValue] = effectValueByte(entry[kEffect], columnNumber(col(3)));
     storeFields(entry, kPlainFields, reader);
 
-    int verb = findWord(kVerbWords, col(9));
+    int verb = findWord(kSpellVerbWords, col(9));
     if (verb < 0) {
       std::fprintf(stderr, "%d Invalid verb type <%s>\n", counter, col(9).c_str());
+      printAt(path, reader.line);
+      suggestWord(col(9), kSpellVerbWords);
       kit::fail(1);
     }
     entry[kVerb] = uint8_t(verb);

@@ -5,31 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "kiln/tables/spells.h"
 #include "kiln/tables/table_fields.h"
 
 namespace kiln::spells_format {
 
-// Effect keywords in code order: the position is the code.
-inline constexpr const char* kEffectWords[] = {
-    "heal",           "heal_all",         "cure",              "defend",
-    "armor_all",      "strength",         "dexterity",         "summon",
-    "attack",         "move_group",       "attack_group",      "confuse",
-    "show_map",       "compass",          "see_traps",         "trap_zap",
-    "special",        "disbelieve",       "portal",            "poison",
-    "daze",           "insane",           "resist_fire",       "resist_magic",
-    "mana_drain",     "levitation",       "stealth",           "saving_throw",
-    "vampire_HP_1",   "two_attack",       "light",             "alchemy",
-    "attack_all",     "regen_sp",         "regen_hp",          "lose_map",
-    "poison_cloud",   "insanity",         "steal_equipped",    "steal_unequipped",
-    "kill_icons",     "intervention",     "batch_spell",       "magic_armor",
-    "steal_gold",     "state",            "cure_all",          "vampire_HP_ALL",
-    "vampire_SP_1",   "vampire_SP_ALL",   "vampire_HPSP_1",    "vampire_HPSP_ALL",
-    "vampire_HP_1_group", "vampire_HP_ALL_group", "vampire_SP_1_group", "vampire_SP_ALL_group",
-    "vampire_HPSP_1_group", "vampire_HPSP_ALL_group",
-};
-static_assert(sizeof kEffectWords / sizeof kEffectWords[0] == 58);
-
-inline constexpr const char* kVerbWords[] = {"casts", "shoots", "throws", "hurls", "swings", "breathes"};
+// The keyword tables are in spells.h, beside the compiler; the position of a
+// word is its code.
+inline constexpr const auto& kEffectWords = kSpellEffectWords;
+inline constexpr const auto& kVerbWords = kSpellVerbWords;
 
 constexpr uint8_t kStrength = 5, kDexterity = 6;
 constexpr uint8_t kCombat = 0x01, kNoCombat = 0x02;  // combatFlags bits

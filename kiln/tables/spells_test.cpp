@@ -35,7 +35,7 @@ TEST(Spells, RealisticList) {
   TestBuild b;
   auto o = compile(b, kSpellBook);
   EXPECT_FALSE(o.exited) << o.err;
-  EXPECT_EQ(o.err, "Warning: Name Dragon's Breath of Ages Past is being truncated\n");
+  EXPECT_EQ(o.err, "Warning: Name Dragon's Breath of Ages Past is being truncated\n  at spells.txt:5\n");
   auto pdb = b.finish();
   ASSERT_EQ(pdb.recordCount(), 1);
   EXPECT_EQ(pdb.code(0), "SP");
@@ -91,7 +91,10 @@ TEST(Spells, EffectWords) {
   list += spellLine("S", "Heal", "1") + spellLine("S", "fireball", "1");
   TestBuild b;
   auto o = compile(b, list);
-  EXPECT_EQ(o.err, "");  // an unknown effect is taken as heal without a word
+  // An unknown effect is taken as heal, with a warning.
+  EXPECT_EQ(o.err,
+            "WARNING: unknown spell effect <Heal> stored as heal\n  at spells.txt:59\n  did you mean 'heal'?\n"
+            "WARNING: unknown spell effect <fireball> stored as heal\n  at spells.txt:60\n");
   Bytes data = b.finish().data(0);
   ASSERT_EQ(data[0], 60);
   for (int i = 0; i < 58; ++i) EXPECT_EQ(data[2 + 72 * i + 28], i) << effects[i];
@@ -116,9 +119,12 @@ TEST(Spells, VerbWords) {
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "1 Invalid verb type <Casts>\n");
+  EXPECT_EQ(o.err, "1 Invalid verb type <Casts>\n  at spells.txt:2\n  did you mean 'casts'?\n");
   o = compile(b, spellLine("S", "heal", "1", "cast"));
-  EXPECT_EQ(o.err, "0 Invalid verb type <cast>\n");
+  EXPECT_EQ(o.err, "0 Invalid verb type <cast>\n  at spells.txt:1\n  did you mean 'casts'?\n");
+  o = compile(b, spellLine("S", "heal", "1", "says"));
+  EXPECT_EQ(o.err, "0 Invalid verb type <says>\n  at spells.txt:1\n"
+                   "  expected one of: casts, shoots, throws, hurls, swings, breathes\n");
 }
 
 TEST(Spells, CombatFlags) {
@@ -153,7 +159,7 @@ TEST(Spells, Names) {
   Bytes e = compileOne(spellLine(std::string(20, 'a'), "heal", "1"), &err);
   EXPECT_EQ(err, "");
   e = compileOne(spellLine(std::string(21, 'b'), "heal", "1"), &err);
-  EXPECT_EQ(err, "Warning: Name " + std::string(21, 'b') + " is being truncated\n");
+  EXPECT_EQ(err, "Warning: Name " + std::string(21, 'b') + " is being truncated\n  at spells.txt:1\n");
   EXPECT_EQ(Bytes(e.begin(), e.begin() + 22), [] { Bytes n(21, 'b'); n.push_back(0); return n; }());
   e = compileOne(spellLine(std::string(25, 'c'), "heal", "1"), &err);
   EXPECT_EQ(Bytes(e.begin(), e.begin() + 26), [] { Bytes n(22, 'c'); n.resize(26, 0); return n; }());
@@ -171,7 +177,7 @@ TEST(Spells, TokenCountWarning) {
   for (int i = 0; i < 12; ++i) dump += "  " + std::to_string(i) + ") |" + tokens[i] + "|\n";
   for (int i = 12; i < 43; ++i) dump += "  " + std::to_string(i) + ") |-|\n";
   dump += "  43) |7|\n44 tokens read\n";
-  EXPECT_EQ(err, dump + "Found 43 tokens, expected 44\n");
+  EXPECT_EQ(err, dump + "Found 43 tokens, expected 44\n  at spells.txt:1\n");
   EXPECT_EQ(e[35], 0x00);
   EXPECT_EQ(e[32], 0x80);
   EXPECT_EQ(e[67], 8);
@@ -187,7 +193,7 @@ TEST(Spells, AtMost255SpellsAndQuick) {
   TestBuild b;
   std::string path = b.dir.write("spells.txt", list);
   auto start = std::chrono::steady_clock::now();
-  auto o = capture([&] { compileSpells(b.run, path, "SP", b.db()); });
+  auto o = capture([&] { compileSpells(path, "SP", b.db()); });
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   EXPECT_FALSE(o.exited) << o.err;
   EXPECT_LT(ms, 100);
@@ -216,9 +222,9 @@ TEST(Spells, EachListStartsAfresh) {
 
 TEST(Spells, FileThatCannotBeOpened) {
   TestBuild b;
-  auto o = capture([&] { compileSpells(b.run, b.dir.path("book.txt"), "SP", b.db()); });
+  auto o = capture([&] { compileSpells(b.dir.path("book.txt"), "SP", b.db()); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open spells.txt file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open spells.txt file: No such file or directory\n" + at(b.dir.path("book.txt")));
 }
 
 }  // namespace

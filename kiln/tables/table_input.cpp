@@ -4,6 +4,7 @@
 
 #include "common/exit.h"
 #include "common/files.h"
+#include "kiln/text/where.h"
 
 namespace kiln {
 
@@ -11,6 +12,7 @@ void openTable(TableInput& in, const std::string& path, const std::string& openM
   in.reader.file = kit::openInputFile(path);
   if (!in.reader.file) {
     std::perror(openMessage.c_str());
+    printAtFile(path);
     kit::fail(1);
   }
   in.reader.path = path;

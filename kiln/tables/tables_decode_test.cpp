@@ -25,7 +25,7 @@ namespace {
 using testing::Bytes;
 using testing::compiledData;
 
-using Compile = std::function<int(RunState&, const std::string&, const char*, Database&)>;
+using Compile = std::function<int(const std::string&, const char*, Database&)>;
 using Source = std::function<bool(const Bytes&, std::string&, std::string&)>;
 
 struct RoundTrip {
@@ -37,7 +37,9 @@ struct RoundTrip {
 };
 
 Compile texts(int kind) {
-  return [kind](RunState& r, const std::string& p, const char* c, Database& d) { return compileTexts(r, p, c, d, kind); };
+  return [kind](const std::string& p, const char* c, Database& d) {
+    return compileTexts(BuildPaths{}, false, p, c, d, kind);
+  };
 }
 Source textSource(const char* code) {
   return [code](const Bytes& b, std::string& t, std::string& w) { return textsSource(code, b.data(), b.size(), t, w); };

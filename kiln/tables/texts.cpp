@@ -5,24 +5,28 @@
 #include <vector>
 
 #include "common/exit.h"
-#include "common/files.h"
+#include "common/output_file.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/tables/table_input.h"
+#include "kiln/text/where.h"
 #include "kiln/text/tokenizer.h"
 
 namespace kiln {
 
-std::string textHeaderPath(const RunState& run) {
-  if (run.options.forwardSlashes) return run.buildDirectory + "/src/Talmoric2/src/textpdb.h";
-  return run.buildDirectory + "\\src\\Talmoric2\\src\\textpdb.h";
+std::string textHeaderPath(const BuildPaths& paths) {
+  if (paths.forwardSlashes) return paths.buildDirectory + "/src/Talmoric2/src/textpdb.h";
+  return paths.buildDirectory + "\\src\\Talmoric2\\src\\textpdb.h";
 }
 
-int compileTexts(RunState& run, const std::string& path, const char* code, Database& db, int kind) {
+int compileTexts(const BuildPaths& paths, bool writeTextHeader, const std::string& path, const char* code,
+                 Database& db, int kind) {
   // The header is written beside its final path and only renamed into place
   // once the whole table has compiled, so a fault leaves the previous one.
+  std::string headerPath = textHeaderPath(paths);
   kit::AtomicFile header;
-  if (run.options.writeTextHeader && !header.open(textHeaderPath(run))) {
+  if (writeTextHeader && !header.open(headerPath)) {
     std::perror("ERROR: Could not open include file for write");
+    printAtFile(headerPath);
     kit::fail(1);
   }
 
@@ -38,12 +42,14 @@ int compileTexts(RunState& run, const std::string& path, const char* code, Datab
     if (count != 3) {
       std::fprintf(stderr, "ERROR: Found %d tokens, expected 3\n", count);
       dumpTokens(reader, stderr);
+      printAt(path, reader.line);
       kit::fail(1);
     }
     int number = columnNumber(reader.token(0));
     int lineIndex = kind == kTextKindTX ? int(uint32_t(number) - 1u) : number;
     if (lineIndex != index) {
       std::fprintf(stderr, "ERROR: Text Num %d out of order; currNum = %d\n", index, lineIndex);
+      printAt(path, reader.line);
       kit::fail(1);
     }
     if (offsets.size() >= kMaxStrings) {
@@ -74,7 +80,7 @@ int compileTexts(RunState& run, const std::string& path, const char* code, Datab
   addPDBEntry(db, code, payload);
 
   if (header.file && !header.commit()) {
-    std::perror("ERROR: Could not open include file for write");
+    kit::reportWriteFailure(headerPath);
     kit::fail(1);
   }
   return 0;

@@ -75,17 +75,17 @@ TEST(Texts, NumberingOfTxAndTg) {
   auto o = compile(b, "1 YES \"Yes\"\n2 NO \"No\"\n", kTextKindTG, "TG");
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Text Num 0 out of order; currNum = 1\n");
+  EXPECT_EQ(o.err, "ERROR: Text Num 0 out of order; currNum = 1\n  at texts.txt:1\n");
 
   o = compile(b, "1 A \"a\"\n3 C \"c\"\n", kTextKindTX);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Text Num 1 out of order; currNum = 2\n");
+  EXPECT_EQ(o.err, "ERROR: Text Num 1 out of order; currNum = 2\n  at texts.txt:2\n");
 
   o = compile(b, "0 A \"a\"\n", kTextKindTX);
-  EXPECT_EQ(o.err, "ERROR: Text Num 0 out of order; currNum = -1\n");
+  EXPECT_EQ(o.err, "ERROR: Text Num 0 out of order; currNum = -1\n  at texts.txt:1\n");
 
   o = compile(b, "1 A \"a\"\n1 A \"a\"\n", kTextKindTX);
-  EXPECT_EQ(o.err, "ERROR: Text Num 1 out of order; currNum = 0\n");
+  EXPECT_EQ(o.err, "ERROR: Text Num 1 out of order; currNum = 0\n  at texts.txt:2\n");
 }
 
 TEST(Texts, EveryLineNeedsThreeCountedTokens) {
@@ -95,14 +95,16 @@ TEST(Texts, EveryLineNeedsThreeCountedTokens) {
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "ERROR: Found 2 tokens, expected 3\n  0) |2|\n  1) |B|\n  2) |b|\n3 tokens read\n");
+  EXPECT_EQ(o.err, "ERROR: Found 2 tokens, expected 3\n  0) |2|\n  1) |B|\n  2) |b|\n3 tokens read\n  at texts.txt:2\n");
 
   o = compile(b, "1 A \"a\" extra\n", kTextKindTX);  // the extra word is stored, not counted
   EXPECT_FALSE(o.exited) << o.err;
   o = compile(b, "1 A \"a\" extra \n", kTextKindTX);
-  EXPECT_EQ(o.err, "ERROR: Found 4 tokens, expected 3\n  0) |1|\n  1) |A|\n  2) |a|\n  3) |extra|\n4 tokens read\n");
+  EXPECT_EQ(o.err,
+            "ERROR: Found 4 tokens, expected 3\n  0) |1|\n  1) |A|\n  2) |a|\n  3) |extra|\n4 tokens read\n"
+            "  at texts.txt:1\n");
   o = compile(b, "1 \"a\"\n", kTextKindTX);
-  EXPECT_EQ(o.err, "ERROR: Found 2 tokens, expected 3\n  0) |1|\n  1) |a|\n2 tokens read\n");
+  EXPECT_EQ(o.err, "ERROR: Found 2 tokens, expected 3\n  0) |1|\n  1) |a|\n2 tokens read\n  at texts.txt:1\n");
 }
 
 TEST(Texts, HeaderOfDefinesWithTheTextOption) {
@@ -134,10 +136,10 @@ TEST(Texts, HeaderPathUsesTheSeparator) {
   TestBuild b;
   b.run.buildDirectory = "C:\\Adv\\Quest";
   b.run.options.forwardSlashes = false;
-  EXPECT_EQ(textHeaderPath(b.run), "C:\\Adv\\Quest\\src\\Talmoric2\\src\\textpdb.h");
+  EXPECT_EQ(textHeaderPath(b.run.paths()), "C:\\Adv\\Quest\\src\\Talmoric2\\src\\textpdb.h");
   b.run.buildDirectory = "/adv/Quest";
   b.run.options.forwardSlashes = true;
-  EXPECT_EQ(textHeaderPath(b.run), "/adv/Quest/src/Talmoric2/src/textpdb.h");
+  EXPECT_EQ(textHeaderPath(b.run.paths()), "/adv/Quest/src/Talmoric2/src/textpdb.h");
 }
 
 TEST(Texts, HeaderThatCannotBeCreated) {
@@ -146,7 +148,7 @@ TEST(Texts, HeaderThatCannotBeCreated) {
   auto o = compile(b, "1 YES \"Yes\"\n", kTextKindTX);
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open include file for write: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open include file for write: No such file or directory\n  at textpdb.h\n");
 }
 
 TEST(Texts, FaultInTheTableLeavesThePreviousHeaderAndNoDatabase) {
@@ -166,12 +168,12 @@ TEST(Texts, FaultInTheTableLeavesThePreviousHeaderAndNoDatabase) {
 
 TEST(Texts, TableThatCannotBeOpened) {
   TestBuild b;
-  auto o = capture([&] { compileTexts(b.run, b.dir.path("missing.txt"), "TX", b.db(), kTextKindTX); });
+  auto o = capture([&] { compileTexts(b.run.paths(), b.run.options.writeTextHeader, b.dir.path("missing.txt"), "TX", b.db(), kTextKindTX); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open text file: No such file or directory\n");
-  o = capture([&] { compileTexts(b.run, b.dir.root.string(), "TX", b.db(), kTextKindTX); });
+  EXPECT_EQ(o.err, "ERROR: Could not open text file: No such file or directory\n" + at(b.dir.path("missing.txt")));
+  o = capture([&] { compileTexts(b.run.paths(), b.run.options.writeTextHeader, b.dir.root.string(), "TX", b.db(), kTextKindTX); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open text file: Is a directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open text file: Is a directory\n" + at(b.dir.root.string()));
 }
 
 std::string numberedTable(int strings, size_t length) {
@@ -184,7 +186,7 @@ TEST(Texts, TenThousandStringsFitAndAreQuick) {
   TestBuild b;
   std::string path = b.dir.write("texts.txt", numberedTable(10000, 5));
   auto start = std::chrono::steady_clock::now();
-  auto o = capture([&] { compileTexts(b.run, path, "TX", b.db(), kTextKindTX); });
+  auto o = capture([&] { compileTexts(b.run.paths(), b.run.options.writeTextHeader, path, "TX", b.db(), kTextKindTX); });
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   EXPECT_FALSE(o.exited) << o.err;
   EXPECT_LT(ms, 100);

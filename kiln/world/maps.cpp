@@ -10,6 +10,7 @@
 #include "common/files.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/text/where.h"
 #include "kiln/world/maps_format.h"
 #include "kiln/world/world_lines.h"
 
@@ -116,10 +117,11 @@ int compileMap(const std::string& path, Database& db, const char* code) {
   return 0;
 }
 
-int compileMaps(RunState& run, const std::string& path, const char* code, Database& db) {
+int compileMaps(const BuildPaths& paths, WorldState& world, const std::string& path, const char* code, Database& db) {
   FileHandle listFile(kit::openInputFile(path), std::fclose);
   if (!listFile) {
     std::perror("ERROR: Could not open map file");
+    printAtFile(path);
     kit::fail(1);
   }
   ListReader list;
@@ -131,13 +133,14 @@ int compileMaps(RunState& run, const std::string& path, const char* code, Databa
 
   long long number;
   std::string name;
-  while (nextListEntry(run, list, number, name)) {
-    if (number != run.world.mapSequence) {
+  while (nextListEntry(paths, list, number, name)) {
+    if (number != world.mapSequence) {
       std::fprintf(stderr, "ERROR: map out of sequence %lld %s\n", number, name.c_str());
+      printAt(list.path, list.line);
       kit::fail(1);
     }
-    ++run.world.mapSequence;
-    compileMap(listedFilePath(run, name), db, code);
+    ++world.mapSequence;
+    compileMap(paths.listedFilePath(name), db, code);
   }
   return 0;
 }

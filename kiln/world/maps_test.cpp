@@ -8,6 +8,7 @@ namespace kiln {
 namespace {
 
 using testing::Bytes;
+using testing::at;
 using testing::capture;
 using testing::TestBuild;
 
@@ -42,7 +43,7 @@ struct MapFile {
 struct MapBuild : TestBuild {
   testing::Outcome compile(const std::string& listName, const std::string& listText) {
     dir.write(listName, listText);
-    return capture([&] { compileMaps(run, dir.path(listName), "MP", db()); });
+    return capture([&] { compileMaps(run.paths(), run.world, dir.path(listName), "MP", db()); });
   }
   testing::Outcome single(const Bytes& map) {
     dir.write("m.map", map);
@@ -211,7 +212,7 @@ TEST(Maps, NumbersRunOnAcrossLines) {
   EXPECT_EQ(b.run.world.mapSequence, 3);
   o = b.compile("three.txt", "0 a.map\n");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: map out of sequence 0 a.map\n");
+  EXPECT_EQ(o.err, "ERROR: map out of sequence 0 a.map\n" + at(b.dir.path("three.txt"), 1));
   // The wall numbers are their own.
   EXPECT_EQ(b.run.world.wallSequence, 0);
   EXPECT_EQ(b.finish().recordCount(), 3);
@@ -232,12 +233,12 @@ TEST(Maps, ListFailures) {
   EXPECT_FALSE(o.exited);
 
   o = b.compile("maps.txt", "1 a.map\n");
-  EXPECT_EQ(o.err, "ERROR: map out of sequence 1 a.map\n");
+  EXPECT_EQ(o.err, "ERROR: map out of sequence 1 a.map\n" + at(b.dir.path("maps.txt"), 1));
   EXPECT_EQ(o.status, 1);
 
-  o = capture([&] { compileMaps(b.run, b.dir.path("missing.txt"), "MP", b.db()); });
+  o = capture([&] { compileMaps(b.run.paths(), b.run.world, b.dir.path("missing.txt"), "MP", b.db()); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open map file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open map file: No such file or directory\n" + at(b.dir.path("missing.txt")));
 
   o = b.compile("maps.txt", "0 nowhere.map\n");
   EXPECT_EQ(o.status, 1);

@@ -6,8 +6,10 @@
 
 #include "common/exit.h"
 #include "common/files.h"
+#include "common/output_file.h"
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
+#include "kiln/text/where.h"
 #include "kiln/world/walls_format.h"
 #include "kiln/world/world_lines.h"
 
@@ -27,8 +29,10 @@ bool skipListLine(const std::string& line) {
 }
 
 // The next line of a wall file that means something; false at the end.
-bool nextWallLine(FILE* file, std::string& line) {
+// lineNumber counts every line read, for the messages.
+bool nextWallLine(FILE* file, std::string& line, int& lineNumber) {
   while (readLine(file, line)) {
+    ++lineNumber;
     char c = line[0];
     if (c == '#' || c == '\n' || c == '\r') continue;
     // A stray blank or tab line would otherwise read as a view of no brushes.
@@ -60,10 +64,12 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
   FileHandle file(kit::openInputFile(path), std::fclose);
   if (!file) {
     std::perror("ERROR: opening wall file");
+    printAtFile(path);
     kit::fail(1);
   }
   std::string line;
-  if (!nextWallLine(file.get(), line)) {
+  int lineNumber = 0;
+  if (!nextWallLine(file.get(), line, lineNumber)) {
     std::fprintf(stderr, "ERROR: unexpected end of file - %s\n", path.c_str());
     kit::fail(1);
   }
@@ -76,13 +82,14 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
   if (nameEnd == std::string::npos) nameEnd = line.size();
   std::string name = line.substr(quote + 1, std::min(nameEnd - quote - 1, kMaxNameLength));
 
-  if (!nextWallLine(file.get(), line)) {
+  if (!nextWallLine(file.get(), line, lineNumber)) {
     std::fprintf(stderr, "ERROR: unexpected end of file - %s\n", path.c_str());
     kit::fail(1);
   }
   std::vector<std::string> fields = splitFields(line);
   if (fields.size() < size_t(kAttributeFields)) {
     std::fprintf(stderr, "ERROR: not enough attribute fields - %s\n", path.c_str());
+    printAt(path, lineNumber);
     kit::fail(1);
   }
   int attr[kAttributeFields + 1] = {};  // 1-based, as the fields are numbered
@@ -108,18 +115,22 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
 
   int brushes = 0;
   int views = 0;
-  while (nextWallLine(file.get(), line)) {
+  while (nextWallLine(file.get(), line, lineNumber)) {
     int count = atoiRule(line.c_str());
+    int countLine = lineNumber;
     if (views < kWallViews) record[kViewStarts + views] = uint8_t(brushes);
     ++views;
     if (count < 0) {
       std::fprintf(stderr, "ERROR: view %d of wall file %s has a negative brush count %d\n", views,
                    path.c_str(), count);
+      printAt(path, lineNumber);
       kit::fail(1);
     }
     for (int i = 0; i < count; ++i) {
-      if (!nextWallLine(file.get(), line)) {
+      if (!nextWallLine(file.get(), line, lineNumber)) {
         std::fprintf(stderr, "ERROR: unexpected end of file\n");
+        // Where the count asked for more brush lines than the file holds.
+        printAt(path, countLine);
         kit::fail(1);
       }
       long long values[kBrushValues];
@@ -128,6 +139,7 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
         if (!scanNumber(p, v)) {
           std::fprintf(stderr, "ERROR: brush line with fewer than nine numbers in wall file %s\n",
                        path.c_str());
+          printAt(path, lineNumber);
           kit::fail(1);
         }
       }
@@ -144,6 +156,7 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
   file.reset();
   if (views != kWallViews) {
     std::fprintf(stderr, "ERROR: wall has %d views, should have 10\n", views);
+    printAtFile(path);
     kit::fail(1);
   }
   record[kBrushCount] = uint8_t(brushes);
@@ -151,18 +164,21 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
   return 0;
 }
 
-int compileWalls(RunState& run, const std::string& path, const char* code, Database& db) {
+int compileWalls(const BuildPaths& paths, WorldState& world, const std::string& path, const char* code, Database& db) {
   // Each WA line writes wallattr.bin anew with the walls of its own list. It is
   // created before the list is read, where a failure has always been reported,
   // and put in place whole once the list is done.
+  std::string attrPath = paths.adventuresPath + paths.separator() + "wallattr.bin";
   kit::AtomicFile attrFile;
-  if (!attrFile.open(run.adventuresPath + run.separator() + "wallattr.bin")) {
+  if (!attrFile.open(attrPath)) {
     std::perror("ERROR: Could not open wall attrib file");
+    printAtFile(attrPath);
     kit::fail(1);
   }
   FileHandle listFile(kit::openInputFile(path), std::fclose);
   if (!listFile) {
     std::perror("ERROR: Could not open walls file");
+    printAtFile(path);
     kit::fail(1);
   }
   ListReader list;
@@ -175,18 +191,17 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
   std::vector<uint8_t> attributes;
   long long number;
   std::string name;
-  while (nextListEntry(run, list, number, name)) {
-    if (number != run.world.wallSequence) {
+  while (nextListEntry(paths, list, number, name)) {
+    if (number != world.wallSequence) {
       std::fprintf(stderr, "ERROR: wall out of sequence %lld %s\n", number, name.c_str());
+      printAt(list.path, list.line);
       kit::fail(1);
     }
-    ++run.world.wallSequence;
-    compileWall(listedFilePath(run, name), db, attributes, code);
+    ++world.wallSequence;
+    compileWall(paths.listedFilePath(name), db, attributes, code);
   }
-  bool written = attributes.empty() ||
-                 std::fwrite(attributes.data(), 1, attributes.size(), attrFile.file) == attributes.size();
-  if (!written || !attrFile.commit()) {
-    std::perror("ERROR: Could not write wall attrib file");
+  if (!attrFile.write(attributes.data(), attributes.size()) || !attrFile.commit()) {
+    kit::reportWriteFailure(attrPath);
     kit::fail(1);
   }
   return 0;

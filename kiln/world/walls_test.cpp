@@ -8,6 +8,7 @@ namespace kiln {
 namespace {
 
 using testing::Bytes;
+using testing::at;
 using testing::capture;
 using testing::readFile;
 using testing::TestBuild;
@@ -32,7 +33,7 @@ struct WallBuild : TestBuild {
   std::string attrPath() { return dir.path("wallattr.bin"); }
   testing::Outcome compile(const std::string& listName, const std::string& listText) {
     dir.write(listName, listText);
-    return capture([&] { compileWalls(run, dir.path(listName), "WA", db()); });
+    return capture([&] { compileWalls(run.paths(), run.world, dir.path(listName), "WA", db()); });
   }
   Bytes attributes() { return readFile(attrPath()); }
 };
@@ -124,7 +125,7 @@ TEST(Walls, NameLineRules) {
   c.dir.write("w.txt", twelve);
   o = c.compile("walls.txt", "0 w.txt\n");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: not enough attribute fields - " + c.dir.path("w.txt") + "\n");
+  EXPECT_EQ(o.err, "ERROR: not enough attribute fields - " + c.dir.path("w.txt") + "\n" + at(c.dir.path("w.txt"), 2));
 }
 
 TEST(Walls, TwoHundredFiftyFiveBrushesFitTheNextIsRefused) {
@@ -170,7 +171,7 @@ TEST(Walls, NumbersRunOnAcrossLinesAndEachLineWritesTheSideFileAnew) {
   // A line starting again at 0 is out of sequence.
   auto o = b.compile("four.txt", "0 a.txt\n");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: wall out of sequence 0 a.txt\n");
+  EXPECT_EQ(o.err, "ERROR: wall out of sequence 0 a.txt\n" + at(b.dir.path("four.txt"), 1));
   EXPECT_EQ(b.finish().recordCount(), 4);
 }
 
@@ -184,10 +185,10 @@ TEST(Walls, EmptyListGivesEmptySideFileAndNoRecord) {
 
 TEST(Walls, SideFileThatCannotBePutInPlace) {
   WallBuild b;
-  b.dir.write("wallattr.bin/x", "");  // a folder where the file goes
+  b.dir.write("wallattr.bin/x", "");  // a folder where the file goes: it cannot be created
   auto o = b.compile("walls.txt", "");
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err.substr(0, o.err.find(':', 7)), "ERROR: Could not write wall attrib file");
+  EXPECT_EQ(o.err, "ERROR: Could not open wall attrib file: Is a directory\n" + at(b.attrPath()));
   EXPECT_FALSE(testing::fileExists(b.attrPath() + ".tmp"));
 }
 
@@ -197,7 +198,7 @@ TEST(Walls, ForwardSlashRuleAppliesToListLines) {
   auto o = b.compile("walls.txt", "0 walls\\stone.txt\n");
   ASSERT_FALSE(o.exited) << o.err;
   o = b.compile("bad.txt", "1 walls\\none.txt\n");
-  EXPECT_EQ(o.err, "ERROR: opening wall file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: opening wall file: No such file or directory\n" + at(b.dir.path("walls/none.txt")));
 }
 
 TEST(Walls, WallFilePathAlwaysTakesTheSeparator) {
@@ -223,7 +224,7 @@ TEST(Walls, FailureLeavesThePreviousSideFileAndNoTemporary) {
   auto o = b.compile("walls.txt", "0 a.txt\n1 b.txt\n");
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
-  EXPECT_EQ(o.err, "ERROR: wall has 9 views, should have 10\n");
+  EXPECT_EQ(o.err, "ERROR: wall has 9 views, should have 10\n" + at(b.dir.path("b.txt")));
   Bytes prev = readFile(b.attrPath());
   EXPECT_EQ(std::string(prev.begin(), prev.end()), "previous");
   EXPECT_FALSE(testing::fileExists(b.attrPath() + ".tmp"));
@@ -232,7 +233,8 @@ TEST(Walls, FailureLeavesThePreviousSideFileAndNoTemporary) {
 struct WallFailure {
   const char* list;
   const char* file;  // contents of w.txt, or null for none
-  const char* message;  // %s: the path of w.txt
+  const char* message;  // %s: the path of w.txt, %L: of walls.txt
+  const char* where;    // the lines added after the message
 };
 
 TEST(Walls, Failures) {
@@ -245,27 +247,28 @@ TEST(Walls, Failures) {
   const std::string negative = head + "0\n-1\n" + tenViews;
   const std::string noQuote = std::string("Wall without quotes\n") + kPlainAttrs + "\n" + tenViews;
   const WallFailure cases[] = {
-      {"1 w.txt\n", nullptr, "ERROR: wall out of sequence 1 w.txt\n"},
-      {"0 w.txt\n", nullptr, "ERROR: opening wall file: No such file or directory\n"},
-      {"0 w.txt\n", "", "ERROR: unexpected end of file - %s\n"},
-      {"0 w.txt\n", "# only a comment\n\"Name\"\n", "ERROR: unexpected end of file - %s\n"},
-      {"0 w.txt\n", "\"W\"\n1 2 3 4 5 6 7 8 9 10 11 12\n", "ERROR: not enough attribute fields - %s\n"},
-      {"0 w.txt\n", brushEof.c_str(), "ERROR: unexpected end of file\n"},
-      {"0 w.txt\n", nine.c_str(), "ERROR: wall has 9 views, should have 10\n"},
-      {"0 w.txt\n", eleven.c_str(), "ERROR: wall has 11 views, should have 10\n"},
-      {"0 w.txt\n", brushShort.c_str(), "ERROR: brush line with fewer than nine numbers in wall file %s\n"},
-      {"0 w.txt\n", negative.c_str(), "ERROR: view 2 of wall file %s has a negative brush count -1\n"},
-      {"0 w.txt\n", noQuote.c_str(), "ERROR: wall file %s has no name line (the name in double quotes)\n"},
-      {"# x\nw.txt\n", nullptr, "ERROR: line 2 of walls list %L has no wall number\n"},
-      {"\t0\n", nullptr, "ERROR: line 1 of walls list %L has no file name\n"},
+      {"1 w.txt\n", nullptr, "ERROR: wall out of sequence 1 w.txt\n", "  at %L:1\n"},
+      {"0 w.txt\n", nullptr, "ERROR: opening wall file: No such file or directory\n", "  at %s\n"},
+      {"0 w.txt\n", "", "ERROR: unexpected end of file - %s\n", ""},
+      {"0 w.txt\n", "# only a comment\n\"Name\"\n", "ERROR: unexpected end of file - %s\n", ""},
+      {"0 w.txt\n", "\"W\"\n1 2 3 4 5 6 7 8 9 10 11 12\n", "ERROR: not enough attribute fields - %s\n", "  at %s:2\n"},
+      {"0 w.txt\n", brushEof.c_str(), "ERROR: unexpected end of file\n", "  at %s:5\n"},
+      {"0 w.txt\n", nine.c_str(), "ERROR: wall has 9 views, should have 10\n", "  at %s\n"},
+      {"0 w.txt\n", eleven.c_str(), "ERROR: wall has 11 views, should have 10\n", "  at %s\n"},
+      {"0 w.txt\n", brushShort.c_str(), "ERROR: brush line with fewer than nine numbers in wall file %s\n",
+       "  at %s:5\n"},
+      {"0 w.txt\n", negative.c_str(), "ERROR: view 2 of wall file %s has a negative brush count -1\n", "  at %s:4\n"},
+      {"0 w.txt\n", noQuote.c_str(), "ERROR: wall file %s has no name line (the name in double quotes)\n", ""},
+      {"# x\nw.txt\n", nullptr, "ERROR: line 2 of walls list %L has no wall number\n", ""},
+      {"\t0\n", nullptr, "ERROR: line 1 of walls list %L has no file name\n", ""},
   };
   for (const WallFailure& c : cases) {
     WallBuild b;
     if (c.file) b.dir.write("w.txt", std::string(c.file));
     auto o = b.compile("walls.txt", c.list);
-    std::string expected = c.message;
+    std::string expected = std::string(c.message) + c.where;
     for (auto [mark, path] : {std::pair{"%s", b.dir.path("w.txt")}, std::pair{"%L", b.dir.path("walls.txt")}})
-      if (size_t at = expected.find(mark); at != std::string::npos) expected.replace(at, 2, path);
+      for (size_t at; (at = expected.find(mark)) != std::string::npos;) expected.replace(at, 2, path);
     EXPECT_TRUE(o.exited) << c.message;
     EXPECT_EQ(o.status, 1) << c.message;
     EXPECT_TRUE(o.pause) << c.message;
@@ -275,20 +278,21 @@ TEST(Walls, Failures) {
 
 TEST(Walls, OpenFailures) {
   WallBuild b;
-  auto o = capture([&] { compileWalls(b.run, b.dir.path("missing.txt"), "WA", b.db()); });
+  auto o = capture([&] { compileWalls(b.run.paths(), b.run.world, b.dir.path("missing.txt"), "WA", b.db()); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open walls file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open walls file: No such file or directory\n" + at(b.dir.path("missing.txt")));
 
   b.dir.write("folder/w.txt/x", "");
   o = b.compile("walls.txt", "0 folder/w.txt\n");
-  EXPECT_EQ(o.err, "ERROR: opening wall file: Is a directory\n");
+  EXPECT_EQ(o.err, "ERROR: opening wall file: Is a directory\n" + at(b.dir.path("folder/w.txt")));
 
   // The side file is created first: with no adventures folder to hold it the
   // list is not even opened.
   b.run.adventuresPath = b.dir.path("no-such-folder");
-  o = capture([&] { compileWalls(b.run, b.dir.path("missing.txt"), "WA", b.db()); });
+  o = capture([&] { compileWalls(b.run.paths(), b.run.world, b.dir.path("missing.txt"), "WA", b.db()); });
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "ERROR: Could not open wall attrib file: No such file or directory\n");
+  EXPECT_EQ(o.err, "ERROR: Could not open wall attrib file: No such file or directory\n" +
+                       at(b.dir.path("no-such-folder/wallattr.bin")));
 }
 
 }  // namespace

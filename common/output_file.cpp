@@ -1,0 +1,137 @@
+#include "common/output_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include "common/temp_list.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace kit {
+
+namespace temp_list {
+
+namespace {
+
+// The one piece of process-wide state: a signal reaches the process, not a
+// run, so the handler needs the temporary paths of every output at hand, as
+// ready C strings (it may not allocate). Each open temporary file also holds a
+// file descriptor, which bounds their number well below the list's room.
+constexpr int kPlaces = 1024;
+std::atomic<char*> places[kPlaces];
+
+uint64_t mix(uint64_t x) {  // splitmix64: spreads a counter over 64 bits
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+uint64_t nextRandom() {
+  // Seeded from the system's entropy, the process and the clock, so that runs
+  // started at the same instant pick different names; a name that is taken
+  // all the same is refused by the exclusive create and another one tried.
+  static const uint64_t seed = [] {
+    std::random_device entropy;
+#ifdef _WIN32
+    uint64_t pid = uint64_t(_getpid());
+#else
+    uint64_t pid = uint64_t(getpid());
+#endif
+    return (uint64_t(entropy()) << 32 | entropy()) ^ (pid << 40) ^
+           uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+  }();
+  static std::atomic<uint64_t> counter{0};
+  return mix(seed + mix(counter.fetch_add(1)));
+}
+
+}  // namespace
+
+int hold(const std::string& path) {
+  char* copy = new char[path.size() + 1];
+  std::memcpy(copy, path.c_str(), path.size() + 1);
+  for (int i = 0; i < kPlaces; ++i) {
+    char* expected = nullptr;
+    if (places[i].compare_exchange_strong(expected, copy)) return i;
+  }
+  delete[] copy;
+  errno = EMFILE;
+  return -1;
+}
+
+void release(int place) {
+  if (place < 0 || place >= kPlaces) return;
+  delete[] places[place].exchange(nullptr);
+}
+
+void forEach(void (*remove)(const char* path)) {
+  for (auto& place : places)
+    if (char* path = place.load()) remove(path);
+}
+
+std::string folderOf(const std::string& path) {
+#ifdef _WIN32
+  size_t slash = path.find_last_of("\\/");
+#else
+  size_t slash = path.rfind('/');
+#endif
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return path.substr(0, 1);
+  return path.substr(0, slash);
+}
+
+std::string temporaryName(const std::string& target) {
+  static const char digits[] = "abcdefghijklmnopqrstuvwxyz234567";
+  uint64_t r = nextRandom();
+  char part[14] = {'.'};
+  for (int i = 1; i < 13; ++i, r >>= 5) part[i] = digits[r & 31];
+  part[13] = '\0';
+  // A long final name is shortened so that the temporary name still fits
+  // the folder's limit of 255 bytes a name.
+#ifdef _WIN32
+  size_t slash = target.find_last_of("\\/");
+#else
+  size_t slash = target.rfind('/');
+#endif
+  size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  std::string name = target.substr(0, nameStart + std::min<size_t>(target.size() - nameStart, 200));
+  return name + part + ".tmp";
+}
+
+}  // namespace temp_list
+
+AtomicFile::~AtomicFile() { discard(); }
+
+bool AtomicFile::write(const void* data, size_t size) {
+  if (!file) {
+    errno = EBADF;
+    return false;
+  }
+  return size == 0 || std::fwrite(data, 1, size, file) == size;
+}
+
+OutputResult writeWholeFile(const std::string& path, const void* data, size_t size) {
+  AtomicFile out;
+  if (!out.open(path)) return OutputResult::createFailed;
+  if (!out.write(data, size) || !out.commit()) {
+    int saved = errno;
+    out.discard();
+    errno = saved;
+    return OutputResult::writeFailed;
+  }
+  return OutputResult::written;
+}
+
+void reportWriteFailure(const std::string& path) {
+  std::string text = "ERROR: failed to write " + path;
+  std::perror(text.c_str());
+}
+
+}  // namespace kit

@@ -1,0 +1,67 @@
+#pragma once
+// Output files that are written whole or not at all.
+//
+// The bytes go to a temporary file with a name of its own, created
+// exclusively in the final file's folder, so any number of runs may write the
+// same output at once: each succeeds and the last rename wins. commit()
+// flushes the temporary file to the disk, renames it over the final file and
+// syncs the folder, so that after a crash the output is the old file or the
+// new one, never an empty one. While a temporary file exists its path is on a
+// list that an interrupt (SIGINT, SIGTERM, SIGHUP, SIGPIPE; Ctrl+C, Ctrl+Break
+// or a closed console on Windows) removes before the process ends.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+struct AtomicFile {
+  std::string path;     // the output as named by the caller; messages name it
+  std::string target;   // the file replaced: path, or the end of its chain of symbolic links
+  std::string tmpPath;  // the temporary file beside target
+  FILE* file = nullptr;
+  bool committed = false;
+  int slot = -1;            // the temporary path's place on the interrupt list
+  unsigned keptMode = 0;    // permission bits (POSIX) or attributes (Windows) of the replaced file
+  bool replacing = false;   // a file stood at target when the output was opened
+
+  AtomicFile() = default;
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  ~AtomicFile();
+
+  // Creates the temporary file for finalPath; false (errno set) when it cannot
+  // be created, also when a folder or other non-file stands at finalPath
+  // (EISDIR for a folder).
+  bool open(const std::string& finalPath, const char* mode = "wb");
+  // Writes size bytes; false (errno set) when they could not all be written.
+  bool write(const void* data, size_t size);
+  // Flushes the temporary file to the disk and renames it over the final
+  // file; false (errno set, temporary file removed) when that fails.
+  bool commit();
+  // Closes and removes the temporary file; the final file is left as it was.
+  void discard();
+};
+
+enum class OutputResult { written, createFailed, writeFailed };
+
+// Writes bytes to path whole or not at all. On failure errno holds the
+// system's reason and the result says whether the file could not be created
+// (report it with the output's own open message) or not written.
+OutputResult writeWholeFile(const std::string& path, const void* data, size_t size);
+inline OutputResult writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return writeWholeFile(path, bytes.data(), bytes.size());
+}
+
+// Reports a failed write, flush or rename through perror:
+// "ERROR: failed to write PATH: reason".
+void reportWriteFailure(const std::string& path);
+
+// Removes every temporary file the process holds. Async-signal-safe: the
+// interrupt handlers call it; a test may call it to stand in for one.
+void removeTemporaryFiles();
+
+}  // namespace kit

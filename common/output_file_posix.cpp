@@ -1,0 +1,242 @@
+// Output files and interrupts on POSIX systems.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/output_file.h"
+#include "common/temp_list.h"
+
+namespace kit {
+
+namespace temp_list {
+
+namespace {
+
+// SIGPIPE too: kiln's output piped into head ends it as surely as Ctrl+C.
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+void removeOne(const char* path) { unlink(path); }
+
+// Removes the temporary files, then ends the process by the same signal with
+// its default action, so that a shell sees 130, 143 or 129 and a calling make
+// stops. Only async-signal-safe calls.
+extern "C" void onInterrupt(int sig) {
+  forEach(removeOne);
+  struct sigaction dfl = {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  sigaction(sig, &dfl, nullptr);
+  sigset_t mask;
+  sigemptyset(&mask);
+  sigaddset(&mask, sig);
+  sigprocmask(SIG_UNBLOCK, &mask, nullptr);
+  raise(sig);
+}
+
+sigset_t interruptSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kInterrupts) sigaddset(&set, sig);
+  return set;
+}
+
+}  // namespace
+
+void installHandlers() {
+  static const bool installed = [] {
+    for (int sig : kInterrupts) {
+      struct sigaction old = {};
+      // A signal the process was started to ignore (nohup, a background job)
+      // stays ignored; a handler of the program's own is left in place.
+      if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+      struct sigaction sa = {};
+      sa.sa_handler = onInterrupt;
+      sa.sa_mask = interruptSet();  // one cleanup at a time
+      sigaction(sig, &sa, nullptr);
+    }
+    return true;
+  }();
+  (void)installed;
+}
+
+InterruptGuard::InterruptGuard() {
+  sigset_t set = interruptSet();
+  sigprocmask(SIG_BLOCK, &set, &saved);
+}
+
+InterruptGuard::~InterruptGuard() { sigprocmask(SIG_SETMASK, &saved, nullptr); }
+
+}  // namespace temp_list
+
+namespace {
+
+constexpr int kMaxLinks = 40;  // as the kernel's own limit on a chain of links
+
+// The fuzzing harnesses write millions of outputs, and what they look for is
+// not durability: a sync each would slow them down a hundredfold.
+#ifdef KIT_FUZZ
+constexpr bool kSync = false;
+#else
+constexpr bool kSync = true;
+#endif
+
+// Follows a chain of symbolic links to the file it ends at, so that the new
+// file replaces that one and every link stays. A path that is no link (or
+// does not exist) is its own end.
+bool followLinks(const std::string& path, std::string& end) {
+  std::string current = path;
+  for (int hops = 0;; ++hops) {
+    struct stat st;
+    if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      end = current;
+      return true;
+    }
+    if (hops == kMaxLinks) {
+      errno = ELOOP;
+      return false;
+    }
+    std::vector<char> buffer(size_t(st.st_size) + 256);
+    ssize_t n;
+    while ((n = readlink(current.c_str(), buffer.data(), buffer.size())) == ssize_t(buffer.size()))
+      buffer.resize(buffer.size() * 2);
+    if (n < 0) return false;
+    std::string link(buffer.data(), size_t(n));
+    if (link.empty() || link[0] == '/') {
+      current = link;
+    } else {
+      std::string folder = temp_list::folderOf(current);
+      current = (folder == "/" ? folder : folder + "/") + link;
+    }
+  }
+}
+
+void syncFolder(const std::string& folder) {
+  // The rename lives in the folder: without this a crash may bring back the
+  // old name, or neither. Best effort: the new file is in place either way.
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+bool AtomicFile::open(const std::string& finalPath, const char* mode) {
+  discard();
+  path = finalPath;
+  committed = false;
+  replacing = false;
+  keptMode = 0;
+  if (!followLinks(finalPath, target)) return false;
+
+  struct stat st;
+  if (stat(target.c_str(), &st) == 0) {
+    // A folder or other non-file in the way is refused now, where creating
+    // the output is reported, not when the rename meets it.
+    if (!S_ISREG(st.st_mode)) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : EEXIST;
+      return false;
+    }
+    replacing = true;
+    keptMode = st.st_mode & 0777;
+  } else if (errno != ENOENT) {
+    return false;
+  }
+
+  temp_list::installHandlers();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = temp_list::temporaryName(target);
+    int fd;
+    {
+      temp_list::InterruptGuard guard;
+      slot = temp_list::hold(name);
+      if (slot < 0) return false;
+      // 0666 less the umask, as for any new file; a replaced file's bits are
+      // set below.
+      fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0) {
+        int saved = errno;
+        temp_list::release(slot);
+        slot = -1;
+        errno = saved;
+      }
+    }
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    tmpPath = name;
+    if (replacing) {
+      fchmod(fd, mode_t(keptMode));
+      // Root rebuilding an author's file hands it back to the author.
+      if (st.st_uid != geteuid() || st.st_gid != getegid()) (void)!fchown(fd, st.st_uid, st.st_gid);
+    }
+    file = fdopen(fd, mode);
+    if (!file) {
+      int saved = errno;
+      ::close(fd);
+      discard();
+      errno = saved;
+      return false;
+    }
+    return true;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+bool AtomicFile::commit() {
+  if (!file) {
+    errno = EBADF;
+    return false;
+  }
+  int err = 0;
+  if (std::fflush(file) != 0 || std::ferror(file)) err = errno ? errno : EIO;
+  // On the disk before the rename, so a crash never leaves an empty file
+  // under the final name. EINVAL: a file system that cannot sync.
+  if (!err && kSync && fsync(fileno(file)) != 0 && errno != EINVAL) err = errno;
+  if (std::fclose(file) != 0 && !err) err = errno;
+  file = nullptr;
+  if (!err) {
+    temp_list::InterruptGuard guard;
+    if (std::rename(tmpPath.c_str(), target.c_str()) == 0) {
+      temp_list::release(slot);
+      slot = -1;
+      committed = true;
+    } else {
+      err = errno;
+    }
+  }
+  if (committed) {
+    if (kSync) syncFolder(temp_list::folderOf(target));
+    return true;
+  }
+  discard();
+  errno = err;
+  return false;
+}
+
+void AtomicFile::discard() {
+  int saved = errno;
+  if (file) {
+    std::fclose(file);
+    file = nullptr;
+  }
+  if (slot >= 0) {
+    temp_list::InterruptGuard guard;
+    unlink(tmpPath.c_str());
+    temp_list::release(slot);
+    slot = -1;
+  }
+  errno = saved;
+}
+
+void removeTemporaryFiles() { temp_list::forEach(temp_list::removeOne); }
+
+}  // namespace kit

@@ -1,0 +1,144 @@
+// The temporary-file code on every platform (also run under Wine).
+#include "common/output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/test_files.h"
+
+namespace kit {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+std::string read(const std::string& path) {
+  testing::Bytes b = testing::readFile(path);
+  return std::string(b.begin(), b.end());
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> names(const TempDir& dir) {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::directory_iterator(dir.root)) out.push_back(entry.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+bool write(AtomicFile& f, const std::string& text) { return f.write(text.data(), text.size()); }
+
+TEST(AtomicFile, WritesBesideTheFinalFileAndRenamesItIntoPlace) {
+  TempDir dir;
+  dir.write("out.pdb", "old");
+  AtomicFile f;
+  ASSERT_TRUE(f.open(dir.path("out.pdb")));
+  ASSERT_TRUE(write(f, "new bytes"));
+  // The temporary file lies in the same folder under a name of its own.
+  std::vector<std::string> during = names(dir);
+  ASSERT_EQ(during.size(), 2u);
+  EXPECT_EQ(during[0], "out.pdb");
+  EXPECT_EQ(during[1].rfind("out.pdb.", 0), 0u);
+  EXPECT_EQ(during[1].substr(during[1].size() - 4), ".tmp");
+  EXPECT_EQ(read(dir.path("out.pdb")), "old");
+  ASSERT_TRUE(f.commit());
+  EXPECT_TRUE(f.committed);
+  EXPECT_EQ(read(dir.path("out.pdb")), "new bytes");
+  EXPECT_EQ(names(dir), std::vector<std::string>{"out.pdb"});
+}
+
+TEST(AtomicFile, ANewFileIsCreatedWhenCommitted) {
+  TempDir dir;
+  EXPECT_EQ(writeWholeFile(dir.path("fresh.bin"), std::vector<uint8_t>{1, 2, 3}), OutputResult::written);
+  EXPECT_EQ(read(dir.path("fresh.bin")), std::string("\x01\x02\x03"));
+  EXPECT_EQ(writeWholeFile(dir.path("empty.bin"), nullptr, 0), OutputResult::written);
+  EXPECT_EQ(fs::file_size(dir.path("empty.bin")), 0u);
+  EXPECT_EQ(names(dir), (std::vector<std::string>{"empty.bin", "fresh.bin"}));
+}
+
+TEST(AtomicFile, DroppedOrDiscardedLeavesThePreviousFileAndNoTemporary) {
+  TempDir dir;
+  dir.write("keep.txt", "previous");
+  {
+    AtomicFile f;
+    ASSERT_TRUE(f.open(dir.path("keep.txt")));
+    write(f, "half");
+  }
+  AtomicFile g;
+  ASSERT_TRUE(g.open(dir.path("keep.txt")));
+  g.discard();
+  EXPECT_FALSE(g.commit());
+  EXPECT_EQ(read(dir.path("keep.txt")), "previous");
+  EXPECT_EQ(names(dir), std::vector<std::string>{"keep.txt"});
+}
+
+TEST(AtomicFile, AFolderInTheWayOrAMissingFolderIsACreateFailure) {
+  TempDir dir;
+  fs::create_directories(dir.path("wallattr.bin/inside"));
+  AtomicFile f;
+  errno = 0;
+  EXPECT_FALSE(f.open(dir.path("wallattr.bin")));
+  EXPECT_EQ(errno, EISDIR);
+  EXPECT_EQ(writeWholeFile(dir.path("wallattr.bin"), nullptr, 0), OutputResult::createFailed);
+  EXPECT_EQ(errno, EISDIR);
+  errno = 0;
+  EXPECT_FALSE(f.open(dir.path("missing/out.bin")));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(names(dir), std::vector<std::string>{"wallattr.bin"});
+}
+
+TEST(AtomicFile, TwoWritersOfOneFileBothSucceedAndTheLastRenameWins) {
+  TempDir dir;
+  AtomicFile a, b;
+  ASSERT_TRUE(a.open(dir.path("same.pdb")));
+  ASSERT_TRUE(b.open(dir.path("same.pdb")));
+  EXPECT_NE(a.tmpPath, b.tmpPath);
+  write(a, "first");
+  write(b, "second");
+  ASSERT_TRUE(a.commit());
+  EXPECT_EQ(read(dir.path("same.pdb")), "first");
+  ASSERT_TRUE(b.commit());
+  EXPECT_EQ(read(dir.path("same.pdb")), "second");
+  EXPECT_EQ(names(dir), std::vector<std::string>{"same.pdb"});
+}
+
+TEST(AtomicFile, AnInterruptRemovesEveryTemporaryFile) {
+  TempDir dir;
+  dir.write("a.pdb", "old a");
+  AtomicFile a, b;
+  ASSERT_TRUE(a.open(dir.path("a.pdb")));
+  ASSERT_TRUE(b.open(dir.path("b.txt"), "w"));
+  write(a, "new a");
+  removeTemporaryFiles();  // what the interrupt handlers do first
+  a.discard();
+  b.discard();
+  EXPECT_EQ(names(dir), std::vector<std::string>{"a.pdb"});
+  EXPECT_EQ(read(dir.path("a.pdb")), "old a");
+}
+
+TEST(AtomicFile, AReadOnlyFileIsReplacedAndStaysReadOnly) {
+  TempDir dir;
+  std::string path = dir.write("locked.pdb", "old");
+  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  ASSERT_EQ(writeWholeFile(path, std::vector<uint8_t>{'n', 'e', 'w'}), OutputResult::written);
+  EXPECT_EQ(read(path), "new");
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none);
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);  // so the folder can go
+}
+
+TEST(AtomicFile, TextModeWritesThePlatformsLineEnds) {
+  TempDir dir;
+  AtomicFile f;
+  ASSERT_TRUE(f.open(dir.path("report.txt"), "w"));
+  std::fputs("one\ntwo\n", f.file);
+  ASSERT_TRUE(f.commit());
+  EXPECT_EQ(testing::readTextFile(dir.path("report.txt")), "one\ntwo\n");
+}
+
+}  // namespace
+}  // namespace kit

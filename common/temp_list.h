@@ -1,0 +1,44 @@
+#pragma once
+// The list of temporary output files that an interrupt removes; shared by the
+// output files and the platform's interrupt handlers.
+
+#include <string>
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace kit::temp_list {
+
+// Puts path on the list; its place, or -1 (errno EMFILE) when the list is full.
+// Call inside an InterruptGuard, with the handlers installed.
+int hold(const std::string& path);
+// Takes the path at place off the list (nothing for -1). Inside an InterruptGuard.
+void release(int place);
+// Calls remove on every path on the list. Async-signal-safe when remove is.
+void forEach(void (*remove)(const char* path));
+
+// Installs the interrupt handlers, once per process.
+void installHandlers();
+
+// Holds interrupts off while it lives, so that a handler never sees a
+// temporary file that exists but is not on the list, or a list entry that
+// names a file renamed into place.
+struct InterruptGuard {
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+#ifndef _WIN32
+  sigset_t saved;
+#endif
+};
+
+// A name for a temporary file beside target: target's name, a random part and
+// ".tmp". Each call gives another random part.
+std::string temporaryName(const std::string& target);
+
+// The folder of path ("." for a bare name), and its final name.
+std::string folderOf(const std::string& path);
+
+}  // namespace kit::temp_list

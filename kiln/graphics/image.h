@@ -1,0 +1,72 @@
+#pragma once
+// The image reader of the graphics compilers: BMP (every header a paint
+// program writes, colour tables, run-length and bit-field pixels) and PNG,
+// told apart by their first bytes, decoded into one kind of picture.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kiln {
+
+enum class ImageKind { other, bmp, png };
+
+// The kind of a file's bytes, by its signature, whatever its name.
+ImageKind imageKind(const std::vector<uint8_t>& file);
+
+// What the header of an image says, read before any pixel is decoded so that
+// a caller can refuse a size it cannot store first.
+struct ImageHeader {
+  ImageKind kind = ImageKind::other;
+  long long width = 0;
+  long long height = 0;  // rows of the picture (a BMP's stored sign is in topDown)
+  int bitsPerPixel = 0;  // as stored (a PNG reports 32: it is decoded to RGBA)
+  // BMP only.
+  uint32_t infoSize = 0;    // 12 for the OS/2 core header
+  bool topDown = false;     // rows stored top first (negative height field)
+  uint32_t compression = 0;
+  uint32_t coloursUsed = 0;  // the field as stored (none in an OS/2 header)
+};
+
+// A decoded picture, top row first. With a colour table (BMP of 1, 4 or 8
+// bits) the pixels are `indices` into the file's table, whose entries are
+// kept as stored: reserved byte, red, green, blue from the high byte down; an
+// index may lie past the table, which is the caller's fault to report.
+// Without one, `pixels` index the picture's distinct colours, alpha, red,
+// green, blue from the high byte down, in the order they first appear.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 0;
+  bool colourTable = false;
+  std::vector<uint32_t> colours;
+  std::vector<uint8_t> indices;  // width * height, with a colour table
+  std::vector<uint32_t> pixels;  // width * height, without one
+
+  uint32_t at(int x, int y) const {
+    const size_t i = size_t(y) * size_t(width) + size_t(x);
+    return colourTable ? indices[i] : pixels[i];
+  }
+};
+
+// Reads and checks the header: the texts returned are the fault messages
+// (each ending in a line feed); empty means success.
+std::string readImageHeader(const std::vector<uint8_t>& file, ImageHeader& header);
+
+// Decodes the pixels described by header; a fault message, or empty.
+std::string decodeImage(const std::vector<uint8_t>& file, const ImageHeader& header, Picture& picture);
+
+// The two halves of decodeImage, one per format.
+std::string readBmpHeader(const std::vector<uint8_t>& file, ImageHeader& header);
+std::string decodeBmp(const std::vector<uint8_t>& file, const ImageHeader& header, Picture& picture);
+std::string readPngHeader(const std::vector<uint8_t>& file, ImageHeader& header);
+std::string decodePng(const std::vector<uint8_t>& file, Picture& picture);
+
+// Turns a picture whose pixels hold alpha, red, green, blue into one whose
+// pixels index its distinct colours: each colour is then converted once.
+void indexColours(Picture& picture);
+
+// An n-bit field value as 8 bits, v * 255 / (2^n - 1) rounded to nearest.
+uint8_t scaleField(uint32_t value, int bits);
+
+}  // namespace kiln
