@@ -148,7 +148,7 @@ void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPale
   Database db;
   BitmapTotals totals;
   for (auto _ : state) {
-    convertBitmap(run, path, db, 1, "B8", 8, &run.graphics.activePalette, totals);
+    convertBitmap(run.graphics, path, db, 1, "B8", 8, &run.graphics.activePalette, totals);
     db.recordData.clear();
     db.recordOffsets.clear();
   }

@@ -4,6 +4,7 @@ then times kiln on it against the floor of reading every input file once.
 
     python3 bench/run_bench.py --kiln build/bin/kiln [--scales 0.1 1 3] [--runs 5]
                                [--micro build-bench/bin/kiln_bench] [--work DIR]
+                               [--unkiln build/bin/unkiln]
 
 For every scale it reports kiln's wall time (the median of --runs runs, after
 one run that warms the caches), its peak resident memory, the time `cat` takes
@@ -14,6 +15,8 @@ of the largest database written. Then it checks the targets:
   - at scale 1, kiln takes at most 2 x the time to read its inputs;
   - scale 3 takes at most 3.5 x scale 1;
   - peak memory is at most 2 x the largest database plus 10 MB;
+  - with --unkiln: at scale 1, `unkiln extract` of the databases takes no
+    longer than kiln takes to build them (timed in the same runs);
   - with --micro: tokenizer >= 100 MB/s, RLE >= 300 MB/s, 8-bit conversion
     >= 100 Mpixel/s.
 
@@ -24,6 +27,7 @@ every run of kiln succeeded.
 import argparse
 import json
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -61,7 +65,7 @@ def peak_memory(args, cwd, env):
         return int(report.read().split()[-1]) * 1024
 
 
-def bench_scale(kiln, work, scale, runs, seed):
+def bench_scale(kiln, work, scale, runs, seed, unkiln=None):
     out = os.path.join(work, "scale-%g" % scale)
     start = time.perf_counter()
     root, inputs, size = gen_adventure.generate(out, scale, seed)
@@ -72,8 +76,22 @@ def bench_scale(kiln, work, scale, runs, seed):
 
     timed(cat_args, root)  # warm the page cache and the programs
     peak = peak_memory(kiln_args, root, env)
-    kiln_times, kiln_cpu, cat_times, cat_cpu = [], [], [], []
+    kiln_times, kiln_cpu, cat_times, cat_cpu, unkiln_times, preview_times = [], [], [], [], [], []
+    if unkiln:
+        timed(kiln_args, root, env)
+        databases = sorted(os.path.join(root, n) for n in os.listdir(root) if n.endswith(".pdb"))
+        unkiln_args = [unkiln, "extract"] + databases + ["-o", os.path.join(out, "extracted", "Bench")]
+        # The preview writes every picture: timed up to scale 1, where its target is.
+        preview_dir = os.path.join(out, "preview")
+        preview_args = [unkiln, "preview"] + databases + ["-o", preview_dir] if scale <= 1 else None
     for _ in range(runs):
+        if unkiln:
+            wall, _, _ = timed(unkiln_args, root)
+            unkiln_times.append(wall)
+            if preview_args:
+                shutil.rmtree(preview_dir, ignore_errors=True)
+                wall, _, _ = timed(preview_args, root)
+                preview_times.append(wall)
         wall, cpu, _ = timed(cat_args, root)
         cat_times.append(wall)
         cat_cpu.append(cpu)
@@ -96,6 +114,8 @@ def bench_scale(kiln, work, scale, runs, seed):
         "peak_bytes": peak,
         "largest_db_bytes": largest,
         "output_bytes": sum(os.path.getsize(p) for p in databases),
+        "unkiln_s": statistics.median(unkiln_times) if unkiln_times else None,
+        "preview_s": statistics.median(preview_times) if preview_times else None,
     }
 
 
@@ -129,6 +149,7 @@ def main():
     parser.add_argument("--micro", help="the micro-benchmark program, when built")
     parser.add_argument("--work", help="folder for the generated adventures (default: a temporary one)")
     parser.add_argument("--json", help="also write the figures to this file")
+    parser.add_argument("--unkiln", help="also time `unkiln extract` and `unkiln preview` of the databases kiln builds")
     args = parser.parse_args()
     kiln = os.path.abspath(args.kiln)
 
@@ -136,7 +157,8 @@ def main():
         work = os.path.abspath(args.work) if args.work else tmp
         results = []
         for scale in args.scales:
-            r = bench_scale(kiln, work, scale, args.runs, args.seed)
+            r = bench_scale(kiln, work, scale, args.runs, args.seed,
+                            os.path.abspath(args.unkiln) if args.unkiln else None)
             results.append(r)
             print("scale %-4g generated %d files, %s, in %.1f s" % (scale, r["files"], mb(r["input_bytes"]),
                                                                     r["generate_s"]), flush=True)
@@ -173,6 +195,24 @@ def main():
         bound = 2 * r["largest_db_bytes"] + 10e6
         print("  %s scale %g: peak memory %s (target <= %s)" % (verdict(r["peak_bytes"] <= bound), r["scale"],
                                                                mb(r["peak_bytes"]), mb(bound)))
+
+    for r in results:
+        if r["unkiln_s"] is None:
+            continue
+        ratio = r["unkiln_s"] / r["kiln_s"]
+        line = "unkiln extract %.3f s, kiln %.3f s: ratio %.2f" % (r["unkiln_s"], r["kiln_s"], ratio)
+        if r["scale"] == 1.0:
+            print("  %s scale 1: %s (target <= 1)" % (verdict(ratio <= 1), line))
+        else:
+            print("         scale %g: %s" % (r["scale"], line))
+        if r["preview_s"] is None:
+            continue
+        ratio = r["preview_s"] / r["kiln_s"]
+        line = "unkiln preview %.3f s, kiln %.3f s: ratio %.2f" % (r["preview_s"], r["kiln_s"], ratio)
+        if r["scale"] == 1.0:
+            print("  %s scale 1: %s (target <= 3)" % (verdict(ratio <= 3), line))
+        else:
+            print("         scale %g: %s" % (r["scale"], line))
 
     micro = []
     if args.micro:

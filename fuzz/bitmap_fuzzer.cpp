@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::runOnce([&](RunState& run) {
       fuzz::prepareGraphics(run);
       BitmapTotals totals;
-      convertBitmap(run, path, *run.openDatabase, v.compressFlag, "B8", v.depth,
+      convertBitmap(run.graphics, path, *run.openDatabase, v.compressFlag, "B8", v.depth,
                     v.palette ? &run.graphics.activePalette : nullptr, totals);
     });
   }

@@ -4,7 +4,8 @@
 # sample adventure with kiln.exe (adventures folder from the registry) and
 # with the Linux kiln, and requires the two output trees to be byte for byte
 # the same (reports that kiln writes in text mode, *.txt, may differ only in
-# their Windows line ends); vitals.exe must print what the Linux vitals prints.
+# their Windows line ends); unkiln.exe must extract and preview the sample to
+# the same files as unkiln; vitals.exe must print what the Linux vitals prints.
 #
 # Needs: cmake, g++, g++-mingw-w64-x86-64, googletest, wine, wine64.
 # KIT_JOBS sets the build's parallel jobs (default 2).
@@ -40,7 +41,7 @@ done
 
 say "building the Linux kit and its sample"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs" --target kiln vitals
+cmake --build build -j"$jobs" --target kiln vitals unkiln
 log=$(mktemp)
 env -u AdventuresPath SOURCE_DATE_EPOCH=$epoch cmake --build build --target sample >"$log" 2>&1 || { cat "$log"; exit 1; }
 rm -f "$log"
@@ -122,6 +123,42 @@ done < <( (cd "$linux" && find . -type f; cd "$work/sample" && find . -type f) |
 pdbs=$(find "$linux" -name '*.pdb' | wc -l)
 printf '%d files compared, %d databases among them\n' "$count" "$pdbs"
 [ "$pdbs" -gt 0 ] || fail "the Linux sample build wrote no database"
+
+say "unkiln.exe extract against unkiln extract"
+# Both read the Linux build's databases; every file they write is binary.
+mkdir -p "$work/extract-linux" "$work/extract-win"
+pdbs_in=()
+for f in build/sample/Quest/*.pdb; do pdbs_in+=("$f"); done
+if build/bin/unkiln extract "${pdbs_in[@]}" -o "$work/extract-linux/Quest" >"$work/unkiln.log" 2>&1 &&
+    wine build-win/bin/unkiln.exe extract "${pdbs_in[@]}" -o "$(winepath -w "$work/extract-win/Quest")" >"$work/unkiln-win.log" 2>&1; then
+  if diff -r "$work/extract-linux" "$work/extract-win" >/dev/null; then
+    pass
+    printf '%d extracted files the same\n' "$(find "$work/extract-linux" -type f | wc -l)"
+  else
+    diff -r "$work/extract-linux" "$work/extract-win" | head -20 || true
+    fail "unkiln.exe extracts the sample to other files than unkiln"
+  fi
+else
+  cat "$work/unkiln.log" "$work/unkiln-win.log"
+  fail "unkiln extract of the sample (Linux or Windows) failed"
+fi
+
+say "unkiln.exe preview against unkiln preview"
+# The same PNG bytes and the same page, at an enlargement that also tests scaling.
+if build/bin/unkiln preview "${pdbs_in[@]}" -o "$work/preview-linux" --scale 3 >"$work/preview.log" 2>&1 &&
+    wine build-win/bin/unkiln.exe preview "${pdbs_in[@]}" -o "$(winepath -w "$work/preview-win")" --scale 3 \
+      >"$work/preview-win.log" 2>&1; then
+  if diff -r "$work/preview-linux" "$work/preview-win" >/dev/null; then
+    pass
+    printf '%d preview files the same\n' "$(find "$work/preview-linux" -type f | wc -l)"
+  else
+    diff -r "$work/preview-linux" "$work/preview-win" | head -20 || true
+    fail "unkiln.exe previews the sample in other files than unkiln"
+  fi
+else
+  cat "$work/preview.log" "$work/preview-win.log"
+  fail "unkiln preview of the sample (Linux or Windows) failed"
+fi
 
 say "vitals.exe against vitals"
 # The Windows console writes CR LF line ends; the table is compared without them.

@@ -221,7 +221,7 @@ void buildAdventure(RunState& run, FILE* config) {
       ignoredLine(run, line);
   }
   finishOpenDatabase(run);
-  if (run.options.makeHistogram && run.graphics.havePalette) writeHistogram(run, run.graphics.activePalette);
+  if (run.options.makeHistogram && run.graphics.havePalette) writeHistogram(run.graphics, run.graphics.activePalette);
   std::printf("%s", kSeparatorLine);
   std::printf("Done.\n");
 }

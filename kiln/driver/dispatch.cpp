@@ -25,23 +25,36 @@ namespace kiln {
 
 namespace {
 
-using LineCompiler = int (*)(RunState&, const std::string&, const char*, Database&);
+using LineCompiler = int (*)(const std::string&, const char*, Database&);
 
-// The usual call: path, code and the open database.
+// The usual call: path, code and the database.
 template <LineCompiler compile>
-void line(RunState& run, const std::string& path, const char* code, Database& db) {
-  compile(run, path, code, db);
+void line(RunState&, const std::string& path, const char* code, Database& db) {
+  compile(path, code, db);
 }
 
+// The compilers that need more get the parts of the run they use.
 // The palette's faults do not name its file; the driver adds where it is.
 void paletteLine(RunState& run, const std::string& path, const char* code, Database& db) {
   try {
-    compilePalette(run, path, code, db);
+    compilePalette(run.graphics, run.options.paletteListing, path, code, db);
   } catch (const kit::Exit&) {
     printAtFile(path);
     throw;
   }
   run.graphics.havePalette = true;
+}
+
+void wallsLine(RunState& run, const std::string& path, const char* code, Database& db) {
+  compileWalls(run.paths(), run.world, path, code, db);
+}
+
+void mapsLine(RunState& run, const std::string& path, const char* code, Database& db) {
+  compileMaps(run.paths(), run.world, path, code, db);
+}
+
+void acLine(RunState& run, const std::string& path, const char* code, Database& db) {
+  compileAcTable(run.tables, path, code, db);
 }
 
 // A brush or tile line: the run's one bit depth first, then the list, with
@@ -54,12 +67,13 @@ void bitmapLine(RunState& run, const std::string& path, const char* code, Databa
     printAt(run.configPath, run.configLine);
     kit::fail(1);
   }
-  compileBitmapList(run, path, code, db, depth, run.graphics.havePalette ? &run.graphics.activePalette : nullptr);
+  compileBitmapList(run.paths(), run.graphics, path, code, db, depth,
+                    run.graphics.havePalette ? &run.graphics.activePalette : nullptr);
 }
 
 template <int kind>
 void textLine(RunState& run, const std::string& path, const char* code, Database& db) {
-  compileTexts(run, path, code, db, kind);
+  compileTexts(run.paths(), run.options.writeTextHeader, path, code, db, kind);
 }
 
 // One row per data-type code (RW, RT and RE are string records, handled by
@@ -75,8 +89,8 @@ const DispatchEntry kDispatchTable[] = {
     {"PA", paletteLine},
     {"FN", line<compileFont>},
     // world
-    {"WA", line<compileWalls>},
-    {"MP", line<compileMaps>},
+    {"WA", wallsLine},
+    {"MP", mapsLine},
     // tables
     {"TX", textLine<kTextKindTX>},
     {"TG", textLine<kTextKindTG>},
@@ -86,7 +100,7 @@ const DispatchEntry kDispatchTable[] = {
     {"CL", line<compileClasses>},
     {"MO", line<compileMonsters>},
     {"MT", line<compileMonsterTable>},
-    {"AC", line<compileAcTable>},
+    {"AC", acLine},
 };
 
 }  // namespace

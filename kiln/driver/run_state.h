@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "kiln/build_paths.h"
 #include "kiln/graphics/graphics_state.h"
 #include "kiln/pdb/pdb.h"
 #include "kiln/tables/tables_state.h"
@@ -44,6 +45,9 @@ struct RunState {
   }
 
   char separator() const { return options.forwardSlashes ? '/' : '\\'; }
+
+  // What the compilers get of the run: its paths and the -fs rule.
+  BuildPaths paths() const { return {adventuresPath, buildDirectory, options.forwardSlashes}; }
 };
 
 // With -fs every "\" of a configuration or list line becomes "/".

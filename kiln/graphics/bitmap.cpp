@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/exit.h"
+#include "kiln/graphics/bitmap_format.h"
 #include "kiln/graphics/colour.h"
 #include "kiln/graphics/image.h"
 #include "kiln/graphics/image_file.h"
@@ -78,7 +79,7 @@ void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& recor
 // Index is the picture's pixel type: a byte into a colour table, or a
 // number into its distinct colours.
 template <class Index>
-void encode8(RunState& run, const std::string& path, const Picture& img, const Index* px,
+void encode8(GraphicsState& graphics, const std::string& path, const Picture& img, const Index* px,
              const std::vector<int>& colour, Database& db, int compressFlag, const char* code, BitmapTotals& totals) {
   const int W = img.width, H = img.height;
   const size_t n = size_t(W) * H;
@@ -145,7 +146,7 @@ void encode8(RunState& run, const std::string& path, const Picture& img, const I
     }
   }
   for (size_t i = 0; i < counts.size(); ++i)
-    if (counts[i] && colour[i] != kTransparent) run.graphics.colourCounts[colour[i]] += counts[i];
+    if (counts[i] && colour[i] != kTransparent) graphics.colourCounts[colour[i]] += counts[i];
 
   addBitmapRecord(db, code, record, masked, compressFlag, totals);
 }
@@ -198,7 +199,7 @@ void mapColours(GraphicsState& graphics, const Palette& palette, const std::vect
   bool inexact = false;
   for (size_t i = 0; i < entries.size(); ++i) {
     uint32_t entry = entries[i];
-    int slot = entry == 0x00FF0000 ? kTransparent : exactSlot(keys, entry & 0xFFFFFF);
+    int slot = entry == kTransparentEntry ? kTransparent : exactSlot(keys, entry & 0xFFFFFF);
     if (slot < 0) {
       inexact = true;
       warnInexact(graphics, path);
@@ -244,7 +245,7 @@ std::vector<uint32_t> colourEntries(const Picture& img, const std::string& path)
 }  // namespace
 
 int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t colourEntry, const std::string& path) {
-  if (colourEntry == 0x00FF0000) return kTransparent;  // pure red, reserved byte 0
+  if (colourEntry == kTransparentEntry) return kTransparent;  // pure red, reserved byte 0
   int blue = colourEntry & 0xFF, green = (colourEntry >> 8) & 0xFF, red = (colourEntry >> 16) & 0xFF;
   for (int i = 0; i < 256; ++i)
     if (palette[i].red == red && palette[i].green == green && palette[i].blue == blue) return i;
@@ -252,7 +253,7 @@ int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t co
   return matchPaletteColor(palette, red, green, blue);
 }
 
-void convertBitmap(RunState& run, const std::string& path, Database& db, int compressFlag, const char* code,
+void convertBitmap(GraphicsState& graphics, const std::string& path, Database& db, int compressFlag, const char* code,
                    int depth, const Palette* palette, BitmapTotals& totals) {
   std::vector<uint8_t> file = readImageFile(path);
   ImageHeader header;
@@ -281,11 +282,11 @@ void convertBitmap(RunState& run, const std::string& path, Database& db, int com
   // stay off the table.
   std::vector<int> colour(std::max<size_t>(256, entries.size()), kOffTable);
   if (depth == 8) {
-    mapColours(run.graphics, *palette, entries, path, colour);
+    mapColours(graphics, *palette, entries, path, colour);
     if (img.colourTable)
-      encode8(run, path, img, img.indices.data(), colour, db, compressFlag, code, totals);
+      encode8(graphics, path, img, img.indices.data(), colour, db, compressFlag, code, totals);
     else
-      encode8(run, path, img, img.pixels.data(), colour, db, compressFlag, code, totals);
+      encode8(graphics, path, img, img.pixels.data(), colour, db, compressFlag, code, totals);
     return;
   }
 

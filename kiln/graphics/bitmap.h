@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/graphics/graphics_state.h"
 #include "kiln/pdb/pdb.h"
 
@@ -27,7 +26,7 @@ int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t co
 // Converts the BMP at path into one bitmap record under code: gray levels at
 // depth 2 or 4, palette slots at depth 8 (palette must then be given).
 // compressFlag 0 forbids run-length compression. Every fault ends the run.
-void convertBitmap(RunState& run, const std::string& path, Database& db, int compressFlag, const char* code,
+void convertBitmap(GraphicsState& graphics, const std::string& path, Database& db, int compressFlag, const char* code,
                    int depth, const Palette* palette, BitmapTotals& totals);
 
 }  // namespace kiln

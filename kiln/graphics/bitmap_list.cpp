@@ -36,7 +36,7 @@ bool readNumber(const char*& p, long& value) {
 
 }  // namespace
 
-std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& list, int& compressFlag) {
+std::optional<std::string> readBitmapListEntry(const BuildPaths& paths, BitmapList& list, int& compressFlag) {
   compressFlag = 1;
   std::string line;
   do {
@@ -47,7 +47,7 @@ std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& 
     list.next = end + 1;
     ++list.lineNumber;
   } while (skipped(line));
-  applySlashRule(run, line);
+  paths.applySlashRule(line);
 
   const char* p = line.c_str();
   long number = 0;
@@ -73,10 +73,10 @@ std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& 
   }
   list.lastNumber = number;
   ++list.entries;
-  return listedFilePath(run, name);
+  return paths.listedFilePath(name);
 }
 
-int compileBitmapList(RunState& run, const std::string& listPath, const char* code, Database& db, int depth,
+int compileBitmapList(const BuildPaths& paths, GraphicsState& graphics, const std::string& listPath, const char* code, Database& db, int depth,
                       const Palette* palette) {
   BitmapTotals totals;
   if (depth == 8 && !palette) {
@@ -91,9 +91,9 @@ int compileBitmapList(RunState& run, const std::string& listPath, const char* co
     kit::fail(1);
   }
   int compressFlag = 1;
-  while (std::optional<std::string> entry = readBitmapListEntry(run, list, compressFlag)) {
+  while (std::optional<std::string> entry = readBitmapListEntry(paths, list, compressFlag)) {
     try {
-      convertBitmap(run, *entry, db, compressFlag, code, depth, palette, totals);
+      convertBitmap(graphics, *entry, db, compressFlag, code, depth, palette, totals);
     } catch (const kit::Exit&) {
       // Which line of the list named the image that failed.
       printAt(list.path, list.lineNumber);

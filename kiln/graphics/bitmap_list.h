@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "kiln/driver/run_state.h"
+#include "kiln/build_paths.h"
+#include "kiln/graphics/graphics_state.h"
+#include "kiln/pdb/pdb.h"
 #include "kiln/graphics/graphics_state.h"
 #include "kiln/pdb/pdb.h"
 
@@ -24,12 +26,12 @@ struct BitmapList {
 // Converts every BMP named by the list at listPath into one bitmap record
 // under code, at depth 2, 4 or 8; palette is required at depth 8. Prints the
 // list's totals line. Returns 0; every fault ends the run.
-int compileBitmapList(RunState& run, const std::string& listPath, const char* code, Database& db, int depth,
+int compileBitmapList(const BuildPaths& paths, GraphicsState& graphics, const std::string& listPath, const char* code, Database& db, int depth,
                       const Palette* palette);
 
 // The path of the list's next entry (build directory, separator, file name)
 // and its compressFlag (1 unless the line's third field says otherwise), or
 // nothing at the end of the list.
-std::optional<std::string> readBitmapListEntry(const RunState& run, BitmapList& list, int& compressFlag);
+std::optional<std::string> readBitmapListEntry(const BuildPaths& paths, BitmapList& list, int& compressFlag);
 
 }  // namespace kiln

@@ -37,7 +37,7 @@ Bytes flat() {
 Outcome compileList(TestBuild& b, const std::string& list, int depth, const Palette* palette = nullptr,
                     const char* code = "B2") {
   std::string path = b.dir.write("list.txt", list);
-  return capture([&] { compileBitmapList(b.run, path, code, b.db(), depth, palette); });
+  return capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, path, code, b.db(), depth, palette); });
 }
 
 TEST(CompileBitmapList, CommentsBlankLinesAndTheCompressFlag) {
@@ -132,10 +132,10 @@ TEST(CompileBitmapList, PaletteAndOpenFailures) {
   EXPECT_FALSE(compileList(b, "0 a.bmp\n", 2, nullptr, "T2").exited);
   EXPECT_FALSE(compileList(b, "0 a.bmp\n", 4, nullptr, "T4").exited);
 
-  o = capture([&] { compileBitmapList(b.run, b.dir.path("none.txt"), "B4", b.db(), 4, nullptr); });
+  o = capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, b.dir.path("none.txt"), "B4", b.db(), 4, nullptr); });
   EXPECT_EQ(o.err, "ERROR: Could not open brush file: No such file or directory\n" + at(b.dir.path("none.txt")));
   EXPECT_EQ(o.status, 1);
-  o = capture([&] { compileBitmapList(b.run, b.dir.path("."), "B4", b.db(), 4, nullptr); });
+  o = capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, b.dir.path("."), "B4", b.db(), 4, nullptr); });
   EXPECT_EQ(o.err, "ERROR: Could not open brush file: Is a directory\n" + at(b.dir.path(".")));
 }
 
@@ -254,7 +254,7 @@ TEST(CompileBitmapList, SampleAdventureLists) {
   std::vector<int> flags;
   for (const char* list : {"tiles/tiles.txt", "brushes/brushes.txt"}) {
     size_t first = b.db().recordOffsets.size();
-    Outcome o = capture([&] { compileBitmapList(b.run, inputPath(b.run, list), "T8", b.db(), 8, &palette); });
+    Outcome o = capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, inputPath(b.run, list), "T8", b.db(), 8, &palette); });
     EXPECT_EQ(o.err, "");
     EXPECT_FALSE(o.exited);
     for (size_t i = first; i < b.db().recordOffsets.size(); ++i)

@@ -29,7 +29,7 @@ Converted convert(TestBuild& b, const Bytes& bmp, int depth, int compressFlag = 
   BitmapTotals totals;
   size_t before = b.db().recordOffsets.size();
   Converted c;
-  c.outcome = capture([&] { convertBitmap(b.run, path, b.db(), compressFlag, "B8", depth, palette, totals); });
+  c.outcome = capture([&] { convertBitmap(b.run.graphics, path, b.db(), compressFlag, "B8", depth, palette, totals); });
   if (b.db().recordOffsets.size() == before + 1) {
     size_t start = b.db().recordOffsets.back() + 2;
     EXPECT_EQ(b.db().recordData[start - 2], 'B');
@@ -339,7 +339,7 @@ TEST(ConvertBitmap, FilesThatAreNoBitmaps) {
   Palette palette = testing::grayPalette();
   BitmapTotals totals;
   auto run = [&](const std::string& path) {
-    return capture([&] { convertBitmap(b.run, path, b.db(), 1, "T8", 8, &palette, totals); });
+    return capture([&] { convertBitmap(b.run.graphics, path, b.db(), 1, "T8", 8, &palette, totals); });
   };
   Outcome o = run(b.dir.write("text.bmp", "PM not a bitmap"));
   EXPECT_EQ(o.err, "ERROR: input file is not a .bmp format\n");

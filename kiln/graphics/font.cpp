@@ -12,10 +12,6 @@
 namespace kiln {
 
 namespace {
-constexpr size_t kMaxGlyphWords = 1024;  // what the device reserves for a font
-constexpr uint32_t kFirstPlane = 0x80000000u;
-constexpr uint32_t kSecondPlane = 0xC0000000u;
-
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
@@ -32,20 +28,19 @@ bool readLine(FILE* file, std::string& line) {
   return !line.empty();
 }
 
-// Six pixels, column 0 in bit 5; blank, "-" and carriage return are unset,
-// and a short row is blank to its end.
-uint32_t rowBits(const std::string& line) {
+// The six pixels of a row line in their place in the glyph word; blank, "-"
+// and carriage return are unset, and a short row is blank to its end.
+uint32_t rowBits(const std::string& line, int row) {
   uint32_t bits = 0;
-  for (size_t c = 0; c < 6 && c < line.size(); ++c) {
+  for (size_t c = 0; c < size_t(kGlyphColumns) && c < line.size(); ++c) {
     char ch = line[c];
-    if (ch != ' ' && ch != '-' && ch != '\r') bits |= 1u << (5 - c);
+    if (ch != ' ' && ch != '-' && ch != '\r') bits |= glyphBit(row, int(c));
   }
   return bits;
 }
 }  // namespace
 
-int compileFont(RunState& run, const std::string& path, const char* code, Database& db) {
-  (void)run;
+int compileFont(const std::string& path, const char* code, Database& db) {
   std::unique_ptr<FILE, FileCloser> file(kit::openInputFile(path));
   if (!file) {
     std::perror(("ERROR: Can not open " + path).c_str());
@@ -60,24 +55,24 @@ int compileFont(RunState& run, const std::string& path, const char* code, Databa
   while (readLine(file.get(), line)) {
     ++lineNumber;
     if (lineNumber % 6 != 0) {
-      accumulator |= rowBits(line) << ((5 - lineNumber % 6) * 6);
+      accumulator |= rowBits(line, lineNumber % 6);
       continue;
     }
     unsigned char first = line.empty() ? '\n' : (unsigned char)line[0];
-    if (first != ' ' && first != '\n' && first != '\r' && first != '@') {
+    if (first != ' ' && first != '\n' && first != '\r' && first != kSecondPlaneFollows) {
       std::fprintf(stderr, "Line %d: Expected blank or @, but found '%c'(%d)\n", lineNumber, first, first);
       printAt(path, lineNumber);
       kit::fail(1);
     }
     bool previous = mark;
-    mark = first == '@';
+    mark = first == kSecondPlaneFollows;
     if (previous && mark) {
       std::fprintf(stderr, "Line %d: only two bit planes supported\n", lineNumber);
       printAt(path, lineNumber);
       kit::fail(1);
     }
-    if (mark) accumulator |= kFirstPlane;
-    if (previous) accumulator |= kSecondPlane;
+    if (mark) accumulator |= kGlyphFirstOfTwo;
+    if (previous) accumulator |= kGlyphSecondPlane;
     if (words.size() / 4 >= kMaxGlyphWords) {
       std::fprintf(stderr, "ERROR: %s holds more than %zu glyph words (line %d)\n", path.c_str(), kMaxGlyphWords,
                    lineNumber);

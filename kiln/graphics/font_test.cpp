@@ -26,7 +26,7 @@ FontResult compile(const std::string& text) {
   std::string path = t.dir.write("font.txt", text);
   FontResult r;
   r.path = path;
-  r.outcome = capture([&] { compileFont(t.run, path, "FN", t.db()); });
+  r.outcome = capture([&] { compileFont(path, "FN", t.db()); });
   r.pdb = t.finish();
   if (r.pdb.recordCount() == 1) {
     r.payload = r.pdb.data(0);
@@ -119,7 +119,7 @@ TEST(Font, FileThatCannotBeOpenedIsReportedWithTheReason) {
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Can not open " + missing + ": No such file or directory\n");
   std::filesystem::create_directory(t.dir.path("fontdir"));
-  o = capture([&] { compileFont(t.run, t.dir.path("fontdir"), "FN", t.db()); });
+  o = capture([&] { compileFont(t.dir.path("fontdir"), "FN", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Can not open " + t.dir.path("fontdir") + ": Is a directory\n");
 }
@@ -127,7 +127,7 @@ TEST(Font, FileThatCannotBeOpenedIsReportedWithTheReason) {
 TEST(Font, SampleFontCompiles) {
   TestBuild t;
   std::string path = testing::samplePath("font.txt");
-  auto o = capture([&] { compileFont(t.run, path, "FN", t.db()); });
+  auto o = capture([&] { compileFont(path, "FN", t.db()); });
   ASSERT_FALSE(o.exited) << o.err;
   testing::PdbFile pdb = t.finish();
   ASSERT_EQ(pdb.recordCount(), 1);

@@ -48,7 +48,7 @@ std::string histogramLine(int slot, uint32_t count, const PaletteEntry& colour) 
   return line;
 }
 
-void writeHistogram(RunState& run, const Palette& palette) {
+void writeHistogram(const GraphicsState& graphics, const Palette& palette) {
   std::printf("Saving histogram file: %s\n", kHistogramName);
   std::fflush(stdout);
   kit::AtomicFile out;
@@ -56,7 +56,7 @@ void writeHistogram(RunState& run, const Palette& palette) {
   std::fputs("##    Count    0xRGB       R  G  B\n", out.file);
   std::fputs("==========================================\n", out.file);
   for (int i = 0; i < 256; ++i)
-    std::fputs(histogramLine(i, run.graphics.colourCounts[i], palette[i]).c_str(), out.file);
+    std::fputs(histogramLine(i, graphics.colourCounts[i], palette[i]).c_str(), out.file);
   if (!out.commit()) failHistogramWrite();
 }
 

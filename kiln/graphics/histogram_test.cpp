@@ -42,7 +42,7 @@ TEST(Histogram, WritesTheWholeReportInTheCurrentFolder) {
   for (int i = 0; i < 256; ++i) palette[i] = rgb(i, 255 - i, 0x40);
   run.graphics.colourCounts[0] = 1234;
   run.graphics.colourCounts[200] = 5;
-  auto o = capture([&] { writeHistogram(run, palette); });
+  auto o = capture([&] { writeHistogram(run.graphics, palette); });
   ASSERT_FALSE(o.exited) << o.err;
   EXPECT_EQ(o.out, "Saving histogram file: histogram.txt\n");
   EXPECT_EQ(o.err, "");
@@ -61,7 +61,7 @@ TEST(Histogram, ReplacesAnOlderReport) {
   InFolder here;
   here.dir.write("histogram.txt", "old report\n");
   RunState run;
-  auto o = capture([&] { writeHistogram(run, Palette{}); });
+  auto o = capture([&] { writeHistogram(run.graphics, Palette{}); });
   ASSERT_FALSE(o.exited) << o.err;
   EXPECT_EQ(here.read("histogram.txt").rfind("##    Count", 0), 0u);
 }
@@ -70,7 +70,7 @@ TEST(Histogram, ReportThatCannotBeCreatedEndsTheRun) {
   InFolder here;
   std::filesystem::create_directory(here.dir.path("histogram.txt"));
   RunState run;
-  auto o = capture([&] { writeHistogram(run, Palette{}); });
+  auto o = capture([&] { writeHistogram(run.graphics, Palette{}); });
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
@@ -83,7 +83,7 @@ TEST(Histogram, ReportThatCannotTakeItsPlaceLeavesNothingBehind) {
   InFolder here;
   std::filesystem::create_directories(here.dir.path("histogram.txt/inside"));
   RunState run;
-  auto o = capture([&] { writeHistogram(run, Palette{}); });
+  auto o = capture([&] { writeHistogram(run.graphics, Palette{}); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err.rfind("ERROR: Could not open histogram file: ", 0), 0u) << o.err;
   EXPECT_FALSE(testing::fileExists(here.dir.path("histogram.txt.tmp")));

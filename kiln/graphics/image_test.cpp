@@ -25,7 +25,7 @@ Converted convertFile(TestBuild& b, const std::string& path, int depth) {
   BitmapTotals totals;
   size_t before = b.db().recordOffsets.size();
   Converted c;
-  c.outcome = capture([&] { convertBitmap(b.run, path, b.db(), 1, "B8", depth, &palette, totals); });
+  c.outcome = capture([&] { convertBitmap(b.run.graphics, path, b.db(), 1, "B8", depth, &palette, totals); });
   if (b.db().recordOffsets.size() == before + 1) {
     size_t start = b.db().recordOffsets.back() + 2;
     c.record.assign(b.db().recordData.begin() + start, b.db().recordData.begin() + start + totals.totalStoredSize);

@@ -155,12 +155,12 @@ std::array<ShadeTable, 5> buildShadeTables(const Palette& palette) {
   return shades;
 }
 
-const Palette& compilePalette(RunState& run, const std::string& path, const char* code, Database& db) {
+const Palette& compilePalette(GraphicsState& graphics, FILE*& listing, const std::string& path, const char* code,
+                              Database& db) {
   std::vector<uint8_t> bmp = readImageFile(path);
   const ColourTable table = findColourTable(path, bmp);
 
   // The listing shows the file's own order, before rearranging.
-  FILE* listing = run.options.paletteListing;
   Palette palette{};
   for (int i = 0; i < 256; ++i) {
     const uint8_t* e = bmp.data() + table.offset + table.entrySize * i;  // blue, green, red, reserved
@@ -172,20 +172,19 @@ const Palette& compilePalette(RunState& run, const std::string& path, const char
   std::array<ShadeTable, 5> shades = buildShadeTables(palette);
 
   std::vector<uint8_t> record;
-  record.reserve(1024);
+  record.reserve(kPaletteRecordSize);
   for (const PaletteEntry& p : palette) record.insert(record.end(), {p.reserved, p.red, p.green, p.blue});
   addPDBEntry(db, code, record);
-  static const char* const kShadeCodes[5] = {"P0", "P1", "P2", "P3", "P4"};
   for (int s = 0; s < 5; ++s) addPDBEntry(db, kShadeCodes[s], shades[s].data(), shades[s].size());
 
-  run.graphics.activePalette = palette;
-  run.graphics.shadeTables = shades;
+  graphics.activePalette = palette;
+  graphics.shadeTables = shades;
   // Only the first palette of a run is listed.
   if (listing) {
     std::fclose(listing);
-    run.options.paletteListing = nullptr;
+    listing = nullptr;
   }
-  return run.graphics.activePalette;
+  return graphics.activePalette;
 }
 
 }  // namespace kiln

@@ -1,19 +1,27 @@
 #pragma once
 
 #include <array>
+#include <cstdio>
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/graphics/graphics_state.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
 
+// The PA record: 256 entries of reserved, red, green, blue. It is followed by
+// the shade tables P0 to P4, 256 slots each.
+constexpr size_t kPaletteRecordSize = 256 * 4;
+constexpr size_t kShadeTableSize = 256;
+inline constexpr const char* kShadeCodes[5] = {"P0", "P1", "P2", "P3", "P4"};
+
 // Compiles the colour table of an 8-bit BMP into the records PA (the
 // rearranged palette) and P0 to P4 (the shade tables). The result becomes the
 // run's active palette, which is returned; the shade tables are kept beside it.
-// With -palette the first palette of the run is listed in palette.txt.
-const Palette& compilePalette(RunState& run, const std::string& path, const char* code, Database& db);
+// With -palette the first palette of the run is listed in palette.txt: the
+// listing is closed (and listing set to null) after it.
+const Palette& compilePalette(GraphicsState& graphics, FILE*& listing, const std::string& path, const char* code,
+                              Database& db);
 
 // Rearranges the 256 entries into the device's slot order: the 6x6x6 cube
 // (blue outermost, from FF down), ten grays, five extra colours, the entries

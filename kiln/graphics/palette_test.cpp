@@ -81,7 +81,7 @@ struct Compiled {
 Compiled compileBmp(TestBuild& t, const Bytes& bmp, const std::string& name = "palette.bmp") {
   std::string path = t.dir.write(name, bmp);
   Compiled c;
-  c.outcome = capture([&] { compilePalette(t.run, path, "PA", t.db()); });
+  c.outcome = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, path, "PA", t.db()); });
   c.pdb = t.finish();
   return c;
 }
@@ -277,9 +277,9 @@ TEST(Palette, ListsOnlyTheFirstPaletteInFileOrder) {
   std::string a = t.dir.write("a.bmp", paletteFile(first));
   std::string b = t.dir.write("b.bmp", paletteFile(orderedSource()));
   auto o = capture([&] {
-    compilePalette(t.run, a, "PA", t.db());
+    compilePalette(t.run.graphics, t.run.options.paletteListing, a, "PA", t.db());
     EXPECT_EQ(t.run.options.paletteListing, nullptr);
-    compilePalette(t.run, b, "PA", t.db());
+    compilePalette(t.run.graphics, t.run.options.paletteListing, b, "PA", t.db());
   });
   ASSERT_FALSE(o.exited) << o.err;
   std::string expected = "0) (10, 20, 30, 7)\n";
@@ -392,13 +392,13 @@ TEST(Palette, RefusesWhatItCannotReadWithStatus1) {
 TEST(Palette, FileThatCannotBeOpenedIsReportedWithTheReason) {
   TestBuild t;
   std::string missing = t.dir.path("missing.bmp");
-  auto o = capture([&] { compilePalette(t.run, missing, "PA", t.db()); });
+  auto o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, missing, "PA", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Can not open " + missing + ": No such file or directory\n");
 
   std::filesystem::create_directory(t.dir.path("folder.bmp"));
-  o = capture([&] { compilePalette(t.run, t.dir.path("folder.bmp"), "PA", t.db()); });
+  o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, t.dir.path("folder.bmp"), "PA", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Can not open " + t.dir.path("folder.bmp") + ": Is a directory\n");
 }
@@ -409,7 +409,7 @@ TEST(Palette, ImageMagickPalettesCompileToTheStandardOrder) {
   Bytes first;
   for (const char* name : {"im_palette_bmp3.bmp", "im_palette_bmp5.bmp", "im_palette_raw.bmp"}) {
     TestBuild t;
-    auto o = capture([&] { compilePalette(t.run, fixture(name), "PA", t.db()); });
+    auto o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, fixture(name), "PA", t.db()); });
     ASSERT_FALSE(o.exited) << name << ": " << o.err;
     testing::PdbFile pdb = t.finish();
     std::vector<Rgb> standard = standardColours();
@@ -426,7 +426,7 @@ TEST(Palette, ImageMagickPalettesCompileToTheStandardOrder) {
       EXPECT_EQ(Bytes(pdb.bytes.begin() + 78, pdb.bytes.end()), Bytes(first.begin() + 78, first.end())) << name;
   }
   TestBuild t;
-  auto o = capture([&] { compilePalette(t.run, fixture("im_gray_4bit.bmp"), "PA", t.db()); });
+  auto o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, fixture("im_gray_4bit.bmp"), "PA", t.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: only 8 bit .bmp file with 256 colors.  Found 4: 16\n  at " + fixture("im_gray_4bit.bmp") + "\n");
 }
@@ -434,7 +434,7 @@ TEST(Palette, ImageMagickPalettesCompileToTheStandardOrder) {
 TEST(Palette, SamplePaletteCompiles) {
   TestBuild t;
   std::string path = testing::samplePath("palette.bmp");
-  auto o = capture([&] { compilePalette(t.run, path, "PA", t.db()); });
+  auto o = capture([&] { compilePalette(t.run.graphics, t.run.options.paletteListing, path, "PA", t.db()); });
   ASSERT_FALSE(o.exited) << o.err;
   EXPECT_EQ(o.err, "");
   const Palette& p = t.run.graphics.activePalette;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "common/exit.h"
 
@@ -166,6 +167,48 @@ int compressRLE(ByteBuffer& source, ByteBuffer& target) {
   target.capacity = target.owned.capacity();
   target.position = target.length;
   return 0;
+}
+
+bool unpackRLE(const uint8_t* data, size_t length, size_t expected, std::vector<uint8_t>& out, size_t& used,
+               std::string& error) {
+  out.clear();
+  out.reserve(expected);
+  size_t i = 0;
+  char text[120];
+  while (out.size() < expected) {
+    if (i >= length) {
+      std::snprintf(text, sizeof text, "the run-length stream ends after %zu of %zu bytes", out.size(), expected);
+      error = text;
+      return false;
+    }
+    const size_t at = i;
+    const uint8_t n = data[i++];
+    const size_t count = n < 0x80 ? n : size_t(n - 0x80);
+    if (count > expected - out.size()) {
+      std::snprintf(text, sizeof text, "the run-length packet at byte %zu unpacks past the %zu bytes of the planes",
+                    at, expected);
+      error = text;
+      return false;
+    }
+    if (n < 0x80) {
+      if (count > length - i) {
+        std::snprintf(text, sizeof text, "the literal packet at byte %zu runs past the end of the record", at);
+        error = text;
+        return false;
+      }
+      out.insert(out.end(), data + i, data + i + count);
+      i += count;
+    } else {
+      if (i >= length) {
+        std::snprintf(text, sizeof text, "the run packet at byte %zu has no byte to repeat", at);
+        error = text;
+        return false;
+      }
+      out.insert(out.end(), count, data[i++]);
+    }
+  }
+  used = i;
+  return true;
 }
 
 }  // namespace kiln

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kiln {
@@ -30,5 +31,11 @@ void bufferFree(ByteBuffer& buffer);
 // packets (n = 1..127, then n bytes) and run packets (0x80 + n, n = 3..127,
 // then the byte). Returns 0.
 int compressRLE(ByteBuffer& source, ByteBuffer& target);
+
+// The device's side: unpacks packets from data until exactly `expected` bytes
+// are out, and sets `used` to the stream bytes that took. False with the
+// reason when the stream ends early or a packet would pass `expected`.
+bool unpackRLE(const uint8_t* data, size_t length, size_t expected, std::vector<uint8_t>& out, size_t& used,
+               std::string& error);
 
 }  // namespace kiln

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "kiln/graphics/graphics_test_support.h"
@@ -28,6 +29,13 @@ void expectRoundTrip(const Bytes& in, const Bytes& packed) {
   Bytes out;
   ASSERT_TRUE(testing::unpackRLE(packed, 0, out));
   EXPECT_EQ(out, in);
+  // The decoder's unpacker stops at the planes' size and says how much it read.
+  Bytes decoded;
+  size_t used = 0;
+  std::string error;
+  ASSERT_TRUE(unpackRLE(packed.data(), packed.size(), in.size(), decoded, used, error)) << error;
+  EXPECT_EQ(decoded, in);
+  EXPECT_EQ(used, packed.size());
   for (size_t i = 0; i < packed.size();) {
     uint8_t n = packed[i];
     EXPECT_TRUE((n >= 0x01 && n <= 0x7F) || n >= 0x83) << "control byte " << int(n) << " at " << i;

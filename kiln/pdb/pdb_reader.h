@@ -23,16 +23,25 @@ struct PdbRecord {
   int index = 0;          // from 0
   uint32_t offset = 0;    // from the start of the file
   uint32_t size = 0;      // stored size: up to the next record (or the end of the file)
+  uint8_t attributes = 0;  // of the record list entry
+  uint32_t uniqueId = 0;   // 24 bits
   std::string code;       // the first two bytes, as characters ("" when the record is shorter)
   const uint8_t* data = nullptr;  // the payload after the code, inside PdbFile::bytes
   size_t length = 0;              // payload bytes, padding included
 };
 
+// Records point into bytes, so a PdbFile moves but is never copied.
 struct PdbFile {
   std::string path;
   std::vector<uint8_t> bytes;
   PdbHeader header;
   std::vector<PdbRecord> records;
+
+  PdbFile() = default;
+  PdbFile(PdbFile&&) = default;
+  PdbFile& operator=(PdbFile&&) = default;
+  PdbFile(const PdbFile&) = delete;
+  PdbFile& operator=(const PdbFile&) = delete;
 };
 
 // Reads and checks path. On failure returns false with a one-line reason in

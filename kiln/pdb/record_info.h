@@ -19,6 +19,15 @@ struct Node {
   std::vector<std::pair<std::string, Node>> members;  // Object, in order
   std::vector<Node> items;                            // List
 
+  // Declared here and defaulted below the class: clang with libstdc++ cannot
+  // define them inside it, where pair<string, Node> is not complete yet.
+  Node();
+  Node(const Node&);
+  Node(Node&&) noexcept;
+  Node& operator=(const Node&);
+  Node& operator=(Node&&) noexcept;
+  ~Node();
+
   static Node boolean(bool v) { Node n; n.kind = Kind::Bool; n.flag = v; return n; }
   static Node num(long long v) { Node n; n.kind = Kind::Number; n.number = v; return n; }
   static Node str(std::string v) { Node n; n.kind = Kind::Text; n.text = std::move(v); return n; }
@@ -36,6 +45,13 @@ struct Node {
     return *this;
   }
 };
+
+inline Node::Node() = default;
+inline Node::Node(const Node&) = default;
+inline Node::Node(Node&&) noexcept = default;
+inline Node& Node::operator=(const Node&) = default;
+inline Node& Node::operator=(Node&&) noexcept = default;
+inline Node::~Node() = default;
 
 // The decoded record. A decoder that finds the record damaged (shorter than
 // its format, counts that do not fit, a stream that unpacks to the wrong size)

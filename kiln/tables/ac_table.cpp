@@ -10,13 +10,13 @@
 
 namespace kiln {
 
-int compileAcTable(RunState& run, const std::string& path, const char* code, Database& db) {
+int compileAcTable(TablesState& tables, const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open " + path + " file");
 
   // Worked on a copy so that a table which fails leaves the run's rows as
   // they were.
-  std::vector<std::vector<uint8_t>> rows = run.tables.acRows;
+  std::vector<std::vector<uint8_t>> rows = tables.acRows;
   int count = 0;
   while (readTableLine(in.reader, count)) {
     if (count != kAcColumns) {
@@ -42,7 +42,7 @@ int compileAcTable(RunState& run, const std::string& path, const char* code, Dat
   record.push_back(0);
   for (const auto& row : rows) record.insert(record.end(), row.begin(), row.end());
   addPDBEntry(db, code, record);
-  run.tables.acRows = std::move(rows);
+  tables.acRows = std::move(rows);
   return 0;
 }
 

@@ -121,7 +121,7 @@ TEST(AcTable, FailedTableLeavesRowsAndDatabaseAsTheyWere) {
 TEST(AcTable, OpenFailureNamesTheConfiguredFile) {
   TestBuild b;
   std::string missing = b.dir.path("armour.txt");
-  Outcome o = capture([&] { compileAcTable(b.run, missing, "AC", b.db()); });
+  Outcome o = capture([&] { compileAcTable(b.run.tables, missing, "AC", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Could not open " + missing + " file: No such file or directory\n" + at(missing));

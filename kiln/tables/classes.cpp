@@ -9,7 +9,7 @@
 
 namespace kiln {
 
-int compileClasses(RunState&, const std::string& path, const char* code, Database& db) {
+int compileClasses(const std::string& path, const char* code, Database& db) {
   TableInput in;
   // The message has always named classes.txt, whatever file was configured.
   openTable(in, path, "ERROR: Could not open classes.txt file");

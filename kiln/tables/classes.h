@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -13,6 +12,6 @@ constexpr int kClassColumns = 32;  // one per character class a hero may have
 // CL: a grid of 25 rows by 32 one-byte values, one text line a row (a label,
 // then 32 numbers), stored as one 800-byte record. Rows and columns the table
 // does not give are 0; rows after the 25th are checked but not stored.
-int compileClasses(RunState& run, const std::string& path, const char* code, Database& db);
+int compileClasses(const std::string& path, const char* code, Database& db);
 
 }  // namespace kiln

@@ -125,13 +125,13 @@ TEST(Classes, EachLineStartsFromAClearTable) {
 TEST(Classes, OpenFailureNamesClassesTxt) {
   TestBuild b;
   std::string missing = b.dir.path("tables/class-grid.txt");
-  Outcome o = capture([&] { compileClasses(b.run, missing, "CL", b.db()); });
+  Outcome o = capture([&] { compileClasses(missing, "CL", b.db()); });
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Could not open classes.txt file: No such file or directory\n" + at(missing));
 
-  Outcome folder = capture([&] { compileClasses(b.run, b.dir.root.string(), "CL", b.db()); });
+  Outcome folder = capture([&] { compileClasses(b.dir.root.string(), "CL", b.db()); });
   EXPECT_EQ(folder.status, 1);
   EXPECT_EQ(folder.err, "ERROR: Could not open classes.txt file: Is a directory\n" + at(b.dir.root.string()));
   EXPECT_TRUE(b.db().recordOffsets.empty());

@@ -7,24 +7,16 @@
 
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
+#include "kiln/tables/heroes_format.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 #include "kiln/text/where.h"
 
 namespace kiln {
 
+using namespace heroes_format;
+
 namespace {
-
-// Entry offsets.
-enum : size_t {
-  kCol17 = 0, kName = 4, kCol13 = 14, kCol15 = 16, kCol14 = 18, kCol16 = 20, kCol5 = 22, kCol5Again = 24,
-  kCol6 = 26, kCol6Again = 28, kCol8 = 30, kCol9 = 32, kCol7 = 34, kCol10 = 35, kCharacterClass = 36,
-  kItemCount = 37, kItems = 38, kPronoun = 103, kCol2 = 104, kSlot = 105, kInn = 106, kIndex = 107,
-};
-
-constexpr size_t kNameWidth = 10;
-constexpr size_t kItemSlotSize = 6;
-constexpr uint8_t kNone = 0xFF;
 
 // The position in the list is the code.
 bool wordCode(std::span<const char* const> words, const std::string& word, uint8_t& code) {
@@ -38,7 +30,7 @@ bool wordCode(std::span<const char* const> words, const std::string& word, uint8
 
 }  // namespace
 
-int compileHeroes(RunState&, const std::string& path, const char* code, Database& db) {
+int compileHeroes(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open heroes.txt file");
   TokenReader& reader = in.reader;
@@ -80,7 +72,6 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
     copyName(entry + kName, kNameWidth, name);
     entry[kIndex] = uint8_t(counter);
 
-    entry[kCol2] = byte(2);
     uint8_t pronoun = 0;
     if (!wordCode(kHeroPronounWords, col(3), pronoun)) {
       std::fprintf(stderr, "Error: Invalid pronoun for character %d = %s.\n", counter, col(3).c_str());
@@ -103,14 +94,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
 
-    word(kCol5, 5);
-    word(kCol5Again, 5);
-    word(kCol6, 6);
-    word(kCol6Again, 6);
-    entry[kCol7] = byte(7);
-    word(kCol8, 8);
-    word(kCol9, 9);
-    entry[kCol10] = byte(10);
+    storeFields(entry, kPlainFields, reader);
 
     uint8_t slot = kNone;
     if (!col(11).empty() && col(11)[0] == '1') slot = uint8_t(slots++);
@@ -123,11 +107,6 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
 
-    word(kCol13, 13);
-    word(kCol14, 14);
-    word(kCol15, 15);
-    word(kCol16, 16);
-    setBE32(entry + kCol17, uint32_t(columnNumber(col(17))));
     // An entry has room for ten items, and a negative count would be read
     // as up to 255 by the game.
     if (items < 0 || items > kMaxHeroItems) {
@@ -136,7 +115,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
       kit::fail(1);
     }
     entry[kItemCount] = uint8_t(items);
-    for (int i = 0; i < items; ++i) word(kItems + kItemSlotSize * i, 19 + i);
+    for (int i = 0; i < items; ++i) word(kItems + kItemSlotSize * i, kFirstItemColumn + i);
     ++counter;
   }
 
@@ -145,7 +124,7 @@ int compileHeroes(RunState&, const std::string& path, const char* code, Database
     printAtFile(path);
     kit::fail(1);
   }
-  if (slots > 5) {
+  if (slots > kMaxSlots) {
     std::fprintf(stderr, "You cannot have more than 5 characters whose slot values are set\n");
     printAtFile(path);
     kit::fail(1);

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -24,6 +23,6 @@ constexpr uint8_t kElemental = 32, kEndOfList = 33;
 
 // Compiles a character list into one record under code: a 108-byte entry per
 // character, the closing endoflist entry included.
-int compileHeroes(RunState& run, const std::string& path, const char* code, Database& db);
+int compileHeroes(const std::string& path, const char* code, Database& db);
 
 }  // namespace kiln

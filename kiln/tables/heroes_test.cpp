@@ -230,7 +230,7 @@ TEST(Heroes, EachListStartsAfresh) {
 
 TEST(Heroes, FileThatCannotBeOpened) {
   TestBuild b;
-  auto o = capture([&] { compileHeroes(b.run, b.dir.path("party.txt"), "HE", b.db()); });
+  auto o = capture([&] { compileHeroes(b.dir.path("party.txt"), "HE", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Could not open heroes.txt file: No such file or directory\n" + at(b.dir.path("party.txt")));
 }

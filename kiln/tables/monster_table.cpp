@@ -11,7 +11,7 @@
 
 namespace kiln {
 
-int compileMonsterTable(RunState&, const std::string& path, const char* code, Database& db) {
+int compileMonsterTable(const std::string& path, const char* code, Database& db) {
   TableInput in;
   // Named monsters.txt like the monster list's message, whatever file was configured.
   openTable(in, path, "ERROR: Could not open monsters.txt file");

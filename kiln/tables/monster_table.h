@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -11,6 +10,6 @@ constexpr int kMaxMonsterTableEntries = 128;
 
 // MT: lines of a label and two numbers, stored as one record: the entry count,
 // a zero byte, then each entry's two numbers as big-endian 16-bit values.
-int compileMonsterTable(RunState& run, const std::string& path, const char* code, Database& db);
+int compileMonsterTable(const std::string& path, const char* code, Database& db);
 
 }  // namespace kiln

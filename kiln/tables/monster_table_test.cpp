@@ -99,7 +99,7 @@ TEST(MonsterTable, AtMost128Entries) {
 
 TEST(MonsterTable, OpenFailureNamesMonstersTxt) {
   TestBuild b;
-  Outcome o = capture([&] { compileMonsterTable(b.run, b.dir.path("encounters.txt"), "MT", b.db()); });
+  Outcome o = capture([&] { compileMonsterTable(b.dir.path("encounters.txt"), "MT", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Could not open monsters.txt file: No such file or directory\n" +

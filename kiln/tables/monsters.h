@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -14,7 +13,7 @@ constexpr int kMaxMonsters = 255;  // the count is one byte
 // MO: one line of 26 columns per kind of monster, stored as one record: the
 // count, a zero byte, then a 56-byte entry per monster. A line with the wrong
 // number of columns, or a smallest group above the largest, stops the build.
-int compileMonsters(RunState& run, const std::string& path, const char* code, Database& db);
+int compileMonsters(const std::string& path, const char* code, Database& db);
 
 // Prints "Error: <text>" on standard error; a non-zero exitCode then ends the
 // build with that status.

@@ -253,7 +253,7 @@ TEST(Monsters, AtMost255Monsters) {
 
 TEST(Monsters, OpenFailureNamesMonstersTxt) {
   TestBuild b;
-  Outcome o = capture([&] { compileMonsters(b.run, b.dir.path("beasts.tab"), "MO", b.db()); });
+  Outcome o = capture([&] { compileMonsters(b.dir.path("beasts.tab"), "MO", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.pause);
   EXPECT_EQ(o.err, "ERROR: Could not open monsters.txt file: No such file or directory\n" + at(b.dir.path("beasts.tab")));

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
+#include "kiln/tables/objects_format.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 #include "kiln/text/where.h"
@@ -14,114 +16,44 @@ namespace kiln {
 
 namespace {
 
-template <size_t N>
-bool lookUp(const Keyword (&words)[N], const std::string& word, uint8_t& code) {
-  for (const Keyword& k : words)
-    if (word == k.word) {
-      code = k.code;
-      return true;
-    }
-  return false;
-}
+using namespace objects_format;
 
 // Translates a keyword column or ends the build with the column's message,
 // where it is and the word probably meant.
-template <size_t N>
-uint8_t keyword(const Keyword (&words)[N], const TokenReader& in, size_t column, const char* format, int counter) {
+uint8_t keyword(const WordList& list, const TokenReader& in, size_t column, int counter) {
   const std::string& word = in.token(column);
   uint8_t code = 0;
-  if (!lookUp(words, word, code)) {
-    std::fprintf(stderr, format, counter, word.c_str());
+  if (!lookUp(list, word, code)) {
+    std::fprintf(stderr, list.message, counter, word.c_str());
     printAt(in.path, in.line);
-    suggestWord(word, words);
+    suggestWord(word, std::span<const Keyword>(list.words, list.count));
     kit::fail(1);
   }
   return code;
 }
 
-// Entry offsets.
-enum : size_t {
-  kCol7 = 0, kCol8 = 2, kCol9 = 4, kCol10 = 6, kAttributeValue = 8, kAttribute = 9, kCol4 = 10, kCol3 = 11,
-  kName = 12, kCol6 = 33, kCol2 = 34, kCol5 = 35, kCol12 = 36, kObjectType = 37, kTypeData0 = 38,
-  kTypeData1 = 39, kTypeData2 = 40, kTypeData3 = 41, kBonusAttribute = 42, kBonusValue = 43, kTypeData4 = 44,
-  kCol11 = 45,
-};
-
-constexpr size_t kMaxNameLength = 20;
-
 void compileObject(const TokenReader& in, int counter, uint8_t* entry) {
-  auto col = [&](size_t i) -> const std::string& { return in.token(i); };
-  auto byte = [&](size_t i) { return uint8_t(columnNumber(col(i))); };
-  auto flag = [&](size_t i) { return uint8_t(columnNumber(col(i)) != 0); };
-  auto word = [&](size_t at, size_t i) { setBE16(entry + at, uint32_t(columnNumber(col(i)))); };
+  copyName(entry + kName, kMaxNameLength, in.token(1));
+  storeFields(entry, kPlainFields, in);
+  entry[kAttribute] = keyword(kAttributeList, in, 13, counter);
+  storeField(entry, kAttributeValueField, in.token(14));
+  entry[kBonusAttribute] = keyword(kBonusList, in, 15, counter);
+  storeField(entry, kBonusValueField, in.token(16));
 
-  copyName(entry + kName, kMaxNameLength, col(1));
-  entry[kCol2] = byte(2);
-  entry[kCol3] = byte(3);
-  entry[kCol4] = flag(4);
-  entry[kCol5] = flag(5);
-  entry[kCol6] = byte(6);
-  word(kCol7, 7);
-  word(kCol8, 8);
-  word(kCol9, 9);
-  word(kCol10, 10);
-  entry[kCol11] = byte(11);
-  entry[kCol12] = byte(12);
-
-  entry[kAttribute] = keyword(kObjectAttributeWords, in, 13, "%d Invalid attribute <%s>\n", counter);
-  entry[kAttributeValue] = byte(14);
-  entry[kBonusAttribute] = keyword(kObjectBonusWords, in, 15, "%d Invalid bonusAttrib <%s>\n", counter);
-  entry[kBonusValue] = byte(16);
-
-  uint8_t type = keyword(kObjectTypeWords, in, 17, "%d Invalid Object type <%s>\n", counter);
-  entry[kObjectType] = type;
-  switch (type) {
-    case kHandWeapon:
-      entry[kTypeData0] = byte(18);
-      entry[kTypeData1] = byte(19);
-      entry[kTypeData2] = byte(20);
-      entry[kTypeData3] = byte(21);
-      entry[kTypeData4] = byte(22);
-      break;
-    case kSpellWeapon:
-    case kTorch:
-      entry[kTypeData0] = byte(18);
-      entry[kTypeData1] = byte(19);
-      entry[kTypeData4] = byte(20);
-      break;
-    case kProtection:
-      entry[kTypeData0] = keyword(kProtectionWords, in, 18, "%d  Invalid protection device <%s>\n", counter);
-      entry[kTypeData1] = byte(19);
-      entry[kTypeData2] = byte(20);
-      entry[kTypeData3] = byte(21);
-      entry[kTypeData4] = byte(22);
-      break;
-    case kJewelry:
-      entry[kTypeData0] = keyword(kJewelryWords, in, 18, "%d Invalid jewelry type <%s>\n", counter);
-      entry[kTypeData2] = keyword(kJewelryAttributeWords, in, 19, "%d Invalid attribute <%s>\n", counter);
-      entry[kTypeData1] = byte(20);
-      entry[kTypeData4] = byte(21);
-      break;
-    case kFruit:
-      entry[kTypeData1] = keyword(kFruitAttributeWords, in, 18, "%d Invalid attribute <%s>\n", counter);
-      entry[kTypeData0] = byte(19);
-      entry[kTypeData4] = byte(20);
-      break;
-    case kPotion:
-      entry[kTypeData1] = keyword(kPotionAttributeWords, in, 18, "%d Invalid attribute <%s>\n", counter);
-      entry[kTypeData0] = byte(19);
-      entry[kTypeData4] = byte(20);
-      break;
-    case kMisc:
-      entry[kTypeData0] = byte(18);
-      entry[kTypeData4] = byte(19);
-      break;
+  const ObjectType* type = objectType(keyword(kTypeList, in, 17, counter));
+  entry[kObjectType] = type->code;
+  for (int i = 0; i < type->fieldCount; ++i) {
+    const TypeField& f = type->fields[i];
+    if (f.list)
+      entry[f.offset] = keyword(*f.list, in, f.column, counter);
+    else
+      entry[f.offset] = uint8_t(columnNumber(in.token(f.column)));
   }
 }
 
 }  // namespace
 
-int compileObjects(RunState&, const std::string& path, const char* code, Database& db) {
+int compileObjects(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open object file");
   TokenReader& reader = in.reader;

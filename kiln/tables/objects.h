@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
 #include "kiln/text/where.h"
 
@@ -52,6 +51,6 @@ inline constexpr Keyword kObjectTypeWords[] = {
 
 // Compiles an object table into one record under code: a 16-bit count and a
 // 46-byte entry per object. A table without objects adds no record.
-int compileObjects(RunState& run, const std::string& path, const char* code, Database& db);
+int compileObjects(const std::string& path, const char* code, Database& db);
 
 }  // namespace kiln

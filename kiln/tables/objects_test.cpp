@@ -273,7 +273,7 @@ TEST(Objects, MoreThan65535ObjectsAreRefused) {
 
 TEST(Objects, TableThatCannotBeOpened) {
   TestBuild b;
-  auto o = capture([&] { compileObjects(b.run, b.dir.path("none.txt"), "OB", b.db()); });
+  auto o = capture([&] { compileObjects(b.dir.path("none.txt"), "OB", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Could not open object file: No such file or directory\n" + at(b.dir.path("none.txt")));
 }

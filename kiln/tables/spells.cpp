@@ -6,37 +6,17 @@
 
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
+#include "kiln/tables/spells_format.h"
 #include "kiln/tables/table_input.h"
 #include "kiln/text/tokenizer.h"
 #include "kiln/text/where.h"
 
 namespace kiln {
 
-namespace {
+using namespace spells_format;
 
-constexpr uint8_t kStrength = 5, kDexterity = 6;
 
-// Entry offsets.
-enum : size_t {
-  kName = 0, kCombatFlags = 26, kCol8 = 27, kEffect = 28, kEffectValue = 29, kCol6 = 30, kCol7 = 31,
-  kClassMask = 32, kClassValues = 36, kCol4 = 68, kCol5 = 69, kVerb = 70,
-};
-
-constexpr size_t kNameWidth = 22;
-constexpr int kClassColumns = 32;
-constexpr size_t kFirstClassColumn = 12;
-constexpr int kExpectedCount = 44;
-
-template <size_t N>
-int findWord(const char* const (&words)[N], const std::string& word) {
-  for (size_t i = 0; i < N; ++i)
-    if (word == words[i]) return int(i);
-  return -1;
-}
-
-}  // namespace
-
-int compileSpells(RunState&, const std::string& path, const char* code, Database& db) {
+int compileSpells(const std::string& path, const char* code, Database& db) {
   TableInput in;
   openTable(in, path, "ERROR: Could not open spells.txt file");
   TokenReader& reader = in.reader;
@@ -60,7 +40,6 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
 
     record.resize(record.size() + kSpellEntrySize, 0);
     uint8_t* entry = record.data() + record.size() - kSpellEntrySize;
-    auto byte = [&](size_t column) { return uint8_t(columnNumber(col(column))); };
 
     const std::string& name = col(1);
     if (name.size() >= 21) {
@@ -77,17 +56,8 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
       suggestWord(col(2), kSpellEffectWords);
     }
     entry[kEffect] = effect < 0 ? 0 : uint8_t(effect);
-    // Strength and dexterity store a decrease as 0x80 plus its size.
-    int32_t value = columnNumber(col(3));
-    if ((entry[kEffect] == kStrength || entry[kEffect] == kDexterity) && value < 0)
-      entry[kEffectValue] = uint8_t(128u - uint32_t(value));
-    else
-      entry[kEffectValue] = uint8_t(value);
-    entry[kCol4] = byte(4);
-    entry[kCol5] = byte(5);
-    entry[kCol6] = byte(6);
-    entry[kCol7] = byte(7);
-    entry[kCol8] = byte(8);
+    entry[kEffectValue] = effectValueByte(entry[kEffect], columnNumber(col(3)));
+    storeFields(entry, kPlainFields, reader);
 
     int verb = findWord(kSpellVerbWords, col(9));
     if (verb < 0) {
@@ -98,7 +68,7 @@ int compileSpells(RunState&, const std::string& path, const char* code, Database
     }
     entry[kVerb] = uint8_t(verb);
 
-    entry[kCombatFlags] = uint8_t((col(10) == "combat" ? 0x01 : 0) | (col(11) == "no_combat" ? 0x02 : 0));
+    entry[kCombatFlags] = uint8_t((col(10) == "combat" ? kCombat : 0) | (col(11) == "no_combat" ? kNoCombat : 0));
 
     uint32_t mask = 0;
     for (int i = 0; i < kClassColumns; ++i) {

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "kiln/driver/run_state.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -34,6 +33,6 @@ inline constexpr const char* kSpellVerbWords[] = {"casts", "shoots", "throws", "
 
 // Compiles a spell list into one record under code: a count byte, a reserved
 // byte and a 72-byte entry per spell. An empty list still adds the record.
-int compileSpells(RunState& run, const std::string& path, const char* code, Database& db);
+int compileSpells(const std::string& path, const char* code, Database& db);
 
 }  // namespace kiln

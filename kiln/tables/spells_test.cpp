@@ -193,7 +193,7 @@ TEST(Spells, AtMost255SpellsAndQuick) {
   TestBuild b;
   std::string path = b.dir.write("spells.txt", list);
   auto start = std::chrono::steady_clock::now();
-  auto o = capture([&] { compileSpells(b.run, path, "SP", b.db()); });
+  auto o = capture([&] { compileSpells(path, "SP", b.db()); });
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   EXPECT_FALSE(o.exited) << o.err;
   EXPECT_LT(ms, 100);
@@ -222,7 +222,7 @@ TEST(Spells, EachListStartsAfresh) {
 
 TEST(Spells, FileThatCannotBeOpened) {
   TestBuild b;
-  auto o = capture([&] { compileSpells(b.run, b.dir.path("book.txt"), "SP", b.db()); });
+  auto o = capture([&] { compileSpells(b.dir.path("book.txt"), "SP", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Could not open spells.txt file: No such file or directory\n" + at(b.dir.path("book.txt")));
 }

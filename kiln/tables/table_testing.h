@@ -5,11 +5,26 @@
 
 #include <initializer_list>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "kiln/test_support.h"
 
 namespace kiln::testing {
+
+// Calls a table compiler with the parts of the test's run that it takes: the
+// AC rows of the build, or the paths and the -text option (the text tables),
+// or nothing but the path, the code and the database.
+template <typename Compile, typename... Extra>
+void callCompiler(TestBuild& b, Compile compile, const std::string& path, const char* code, Extra... extra) {
+  if constexpr (std::is_invocable_v<Compile, TablesState&, const std::string&, const char*, Database&>)
+    compile(b.run.tables, path, code, b.db());
+  else if constexpr (std::is_invocable_v<Compile, const BuildPaths&, bool, const std::string&, const char*,
+                                         Database&, Extra...>)
+    compile(b.run.paths(), b.run.options.writeTextHeader, path, code, b.db(), extra...);
+  else
+    compile(path, code, b.db(), extra...);
+}
 
 // Writes text as the table file `name` in the build folder and runs compile on
 // it under code, with any further arguments the compiler takes (the text
@@ -19,7 +34,7 @@ template <typename Compile, typename... Extra>
 Outcome compileTable(TestBuild& b, Compile compile, const std::string& name, const std::string& text,
                      const char* code, Extra... extra) {
   std::string path = b.dir.write(name, text);
-  Outcome o = capture([&] { compile(b.run, path, code, b.db(), extra...); });
+  Outcome o = capture([&] { callCompiler(b, compile, path, code, extra...); });
   o.err = fileNamesOnly(o.err);
   return o;
 }

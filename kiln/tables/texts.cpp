@@ -13,19 +13,20 @@
 
 namespace kiln {
 
-std::string textHeaderPath(const RunState& run) {
-  if (run.options.forwardSlashes) return run.buildDirectory + "/src/Talmoric2/src/textpdb.h";
-  return run.buildDirectory + "\\src\\Talmoric2\\src\\textpdb.h";
+std::string textHeaderPath(const BuildPaths& paths) {
+  if (paths.forwardSlashes) return paths.buildDirectory + "/src/Talmoric2/src/textpdb.h";
+  return paths.buildDirectory + "\\src\\Talmoric2\\src\\textpdb.h";
 }
 
-int compileTexts(RunState& run, const std::string& path, const char* code, Database& db, int kind) {
+int compileTexts(const BuildPaths& paths, bool writeTextHeader, const std::string& path, const char* code,
+                 Database& db, int kind) {
   // The header is written beside its final path and only renamed into place
   // once the whole table has compiled, so a fault leaves the previous one.
-  std::string headerPath = textHeaderPath(run);
+  std::string headerPath = textHeaderPath(paths);
   kit::AtomicFile header;
-  if (run.options.writeTextHeader && !header.open(headerPath)) {
+  if (writeTextHeader && !header.open(headerPath)) {
     std::perror("ERROR: Could not open include file for write");
-    printAtFile(textHeaderPath(run));
+    printAtFile(headerPath);
     kit::fail(1);
   }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "kiln/driver/run_state.h"
+#include "kiln/build_paths.h"
 #include "kiln/pdb/pdb.h"
 
 namespace kiln {
@@ -15,9 +15,10 @@ constexpr size_t kMaxStrings = 10000;
 // Compiles a text table into one record under code: the string count, an
 // offset table and the strings. With -text, also writes the header of
 // "#define" lines (empty for TG), whole or not at all.
-int compileTexts(RunState& run, const std::string& path, const char* code, Database& db, int kind);
+int compileTexts(const BuildPaths& paths, bool writeTextHeader, const std::string& path, const char* code,
+                 Database& db, int kind);
 
 // Where the text header goes: the build directory, then the source path.
-std::string textHeaderPath(const RunState& run);
+std::string textHeaderPath(const BuildPaths& paths);
 
 }  // namespace kiln

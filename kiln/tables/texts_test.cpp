@@ -136,10 +136,10 @@ TEST(Texts, HeaderPathUsesTheSeparator) {
   TestBuild b;
   b.run.buildDirectory = "C:\\Adv\\Quest";
   b.run.options.forwardSlashes = false;
-  EXPECT_EQ(textHeaderPath(b.run), "C:\\Adv\\Quest\\src\\Talmoric2\\src\\textpdb.h");
+  EXPECT_EQ(textHeaderPath(b.run.paths()), "C:\\Adv\\Quest\\src\\Talmoric2\\src\\textpdb.h");
   b.run.buildDirectory = "/adv/Quest";
   b.run.options.forwardSlashes = true;
-  EXPECT_EQ(textHeaderPath(b.run), "/adv/Quest/src/Talmoric2/src/textpdb.h");
+  EXPECT_EQ(textHeaderPath(b.run.paths()), "/adv/Quest/src/Talmoric2/src/textpdb.h");
 }
 
 TEST(Texts, HeaderThatCannotBeCreated) {
@@ -168,10 +168,10 @@ TEST(Texts, FaultInTheTableLeavesThePreviousHeaderAndNoDatabase) {
 
 TEST(Texts, TableThatCannotBeOpened) {
   TestBuild b;
-  auto o = capture([&] { compileTexts(b.run, b.dir.path("missing.txt"), "TX", b.db(), kTextKindTX); });
+  auto o = capture([&] { compileTexts(b.run.paths(), b.run.options.writeTextHeader, b.dir.path("missing.txt"), "TX", b.db(), kTextKindTX); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Could not open text file: No such file or directory\n" + at(b.dir.path("missing.txt")));
-  o = capture([&] { compileTexts(b.run, b.dir.root.string(), "TX", b.db(), kTextKindTX); });
+  o = capture([&] { compileTexts(b.run.paths(), b.run.options.writeTextHeader, b.dir.root.string(), "TX", b.db(), kTextKindTX); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Could not open text file: Is a directory\n" + at(b.dir.root.string()));
 }
@@ -186,7 +186,7 @@ TEST(Texts, TenThousandStringsFitAndAreQuick) {
   TestBuild b;
   std::string path = b.dir.write("texts.txt", numberedTable(10000, 5));
   auto start = std::chrono::steady_clock::now();
-  auto o = capture([&] { compileTexts(b.run, path, "TX", b.db(), kTextKindTX); });
+  auto o = capture([&] { compileTexts(b.run.paths(), b.run.options.writeTextHeader, path, "TX", b.db(), kTextKindTX); });
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   EXPECT_FALSE(o.exited) << o.err;
   EXPECT_LT(ms, 100);

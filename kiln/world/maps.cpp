@@ -11,6 +11,7 @@
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
 #include "kiln/text/where.h"
+#include "kiln/world/maps_format.h"
 #include "kiln/world/world_lines.h"
 
 namespace kiln {
@@ -19,13 +20,7 @@ namespace {
 
 using FileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
 
-// The one-byte header fields, in file order; their names are the ones the
-// messages use.
-const char* const kByteFields[] = {"width", "height", "flags", "md", "startx", "starty", "specCnt", "pad"};
-enum { kWidth, kHeight, kFlags, kMd, kStartX, kStartY, kSpecCnt, kPad };
-constexpr size_t kCodeLengthAt = 8;
-constexpr size_t kNameAt = 10;
-constexpr size_t kNameSize = 30;
+using namespace maps_format;
 
 bool skipListLine(const std::string& line) {
   return line[0] == '\n' || line[0] == '#' || (line.size() > 1 && line[1] == '\n');
@@ -122,7 +117,7 @@ int compileMap(const std::string& path, Database& db, const char* code) {
   return 0;
 }
 
-int compileMaps(RunState& run, const std::string& path, const char* code, Database& db) {
+int compileMaps(const BuildPaths& paths, WorldState& world, const std::string& path, const char* code, Database& db) {
   FileHandle listFile(kit::openInputFile(path), std::fclose);
   if (!listFile) {
     std::perror("ERROR: Could not open map file");
@@ -138,14 +133,14 @@ int compileMaps(RunState& run, const std::string& path, const char* code, Databa
 
   long long number;
   std::string name;
-  while (nextListEntry(run, list, number, name)) {
-    if (number != run.world.mapSequence) {
+  while (nextListEntry(paths, list, number, name)) {
+    if (number != world.mapSequence) {
       std::fprintf(stderr, "ERROR: map out of sequence %lld %s\n", number, name.c_str());
       printAt(list.path, list.line);
       kit::fail(1);
     }
-    ++run.world.mapSequence;
-    compileMap(listedFilePath(run, name), db, code);
+    ++world.mapSequence;
+    compileMap(paths.listedFilePath(name), db, code);
   }
   return 0;
 }

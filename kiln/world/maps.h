@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <string>
 
-#include "kiln/driver/run_state.h"
+#include "kiln/build_paths.h"
+#include "kiln/pdb/pdb.h"
+#include "kiln/world/world_state.h"
 
 namespace kiln {
 
@@ -13,7 +15,7 @@ constexpr int32_t kMapVersion = 2;
 constexpr unsigned kMaxSpecialCode = 32767;  // the device takes the length as signed
 
 // MP: compiles every map file of the maps list at path, one record each.
-int compileMaps(RunState& run, const std::string& path, const char* code, Database& db);
+int compileMaps(const BuildPaths& paths, WorldState& world, const std::string& path, const char* code, Database& db);
 
 // Compiles one binary map file into one record of db.
 int compileMap(const std::string& path, Database& db, const char* code);

@@ -43,7 +43,7 @@ struct MapFile {
 struct MapBuild : TestBuild {
   testing::Outcome compile(const std::string& listName, const std::string& listText) {
     dir.write(listName, listText);
-    return capture([&] { compileMaps(run, dir.path(listName), "MP", db()); });
+    return capture([&] { compileMaps(run.paths(), run.world, dir.path(listName), "MP", db()); });
   }
   testing::Outcome single(const Bytes& map) {
     dir.write("m.map", map);
@@ -236,7 +236,7 @@ TEST(Maps, ListFailures) {
   EXPECT_EQ(o.err, "ERROR: map out of sequence 1 a.map\n" + at(b.dir.path("maps.txt"), 1));
   EXPECT_EQ(o.status, 1);
 
-  o = capture([&] { compileMaps(b.run, b.dir.path("missing.txt"), "MP", b.db()); });
+  o = capture([&] { compileMaps(b.run.paths(), b.run.world, b.dir.path("missing.txt"), "MP", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Could not open map file: No such file or directory\n" + at(b.dir.path("missing.txt")));
 

@@ -10,12 +10,14 @@
 #include "kiln/pdb/bytes.h"
 #include "kiln/pdb/pdb.h"
 #include "kiln/text/where.h"
+#include "kiln/world/walls_format.h"
 #include "kiln/world/world_lines.h"
 
 namespace kiln {
 
 namespace {
 
+using namespace walls_format;
 using FileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 constexpr int kAttributeFields = 13;
@@ -54,14 +56,6 @@ std::vector<std::string> splitFields(const std::string& line) {
     if (i > start) fields.emplace_back(line, start, i - start);
   }
   return fields;
-}
-
-void fillBrushEntry(uint8_t* entry, const long long* v) {
-  auto low = [](long long x) { return uint32_t(uint64_t(x)); };
-  setBE16(entry, low(v[0]));
-  for (int i = 1; i < 7; ++i) entry[1 + i] = uint8_t(low(v[i]));
-  entry[8] = uint8_t((low(v[7]) == 1 ? 2 : 0) | (low(v[8]) == 1 ? 1 : 0));
-  entry[9] = 0;
 }
 
 }  // namespace
@@ -103,8 +97,7 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
     if (n != 9) attr[n] = atoiRule(fields[n - 1].c_str());
   uint8_t field9 = uint8_t(fields[8][0]);
 
-  uint8_t flags = uint8_t((attr[2] ? 0x01 : 0) | (attr[5] ? 0x02 : 0) | (attr[3] ? 0x04 : 0) |
-                          (attr[7] ? 0x08 : 0) | ((attr[6] & 0x0F) << 4) | (attr[1] ? 0x80 : 0));
+  uint8_t flags = wallFlags(attr);
   uint8_t flags2 = uint8_t((attr[4] ? 0x01 : 0) | ((attr[8] & 0xFF) ? 0x02 : 0));
 
   uint8_t entry[kWallAttrEntrySize] = {};
@@ -116,15 +109,16 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
   wallAttributes.insert(wallAttributes.end(), entry, entry + kWallAttrEntrySize);
 
   std::vector<uint8_t> record(kWallHeaderSize, 0);
-  record[0] = flags;
-  for (int n = 10; n <= 13; ++n) setBE16(record.data() + 12 + 2 * (n - 10), uint32_t(attr[n]));
+  record[kFlags] = flags;
+  for (int n = kFirstWordAttribute; n <= kLastWordAttribute; ++n)
+    setBE16(record.data() + kAttribute10 + 2 * (n - kFirstWordAttribute), uint32_t(attr[n]));
 
   int brushes = 0;
   int views = 0;
   while (nextWallLine(file.get(), line, lineNumber)) {
     int count = atoiRule(line.c_str());
     int countLine = lineNumber;
-    if (views < kWallViews) record[1 + views] = uint8_t(brushes);
+    if (views < kWallViews) record[kViewStarts + views] = uint8_t(brushes);
     ++views;
     if (count < 0) {
       std::fprintf(stderr, "ERROR: view %d of wall file %s has a negative brush count %d\n", views,
@@ -139,7 +133,7 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
         printAt(path, countLine);
         kit::fail(1);
       }
-      long long values[9];
+      long long values[kBrushValues];
       const char* p = line.c_str();
       for (long long& v : values) {
         if (!scanNumber(p, v)) {
@@ -165,20 +159,20 @@ int compileWall(const std::string& path, Database& db, std::vector<uint8_t>& wal
     printAtFile(path);
     kit::fail(1);
   }
-  record[11] = uint8_t(brushes);
+  record[kBrushCount] = uint8_t(brushes);
   addPDBEntry(db, code, record);
   return 0;
 }
 
-int compileWalls(RunState& run, const std::string& path, const char* code, Database& db) {
+int compileWalls(const BuildPaths& paths, WorldState& world, const std::string& path, const char* code, Database& db) {
   // Each WA line writes wallattr.bin anew with the walls of its own list. It is
   // created before the list is read, where a failure has always been reported,
   // and put in place whole once the list is done.
-  std::string attrPath = run.adventuresPath + run.separator() + "wallattr.bin";
+  std::string attrPath = paths.adventuresPath + paths.separator() + "wallattr.bin";
   kit::AtomicFile attrFile;
   if (!attrFile.open(attrPath)) {
     std::perror("ERROR: Could not open wall attrib file");
-    printAtFile(run.adventuresPath + run.separator() + "wallattr.bin");
+    printAtFile(attrPath);
     kit::fail(1);
   }
   FileHandle listFile(kit::openInputFile(path), std::fclose);
@@ -197,14 +191,14 @@ int compileWalls(RunState& run, const std::string& path, const char* code, Datab
   std::vector<uint8_t> attributes;
   long long number;
   std::string name;
-  while (nextListEntry(run, list, number, name)) {
-    if (number != run.world.wallSequence) {
+  while (nextListEntry(paths, list, number, name)) {
+    if (number != world.wallSequence) {
       std::fprintf(stderr, "ERROR: wall out of sequence %lld %s\n", number, name.c_str());
       printAt(list.path, list.line);
       kit::fail(1);
     }
-    ++run.world.wallSequence;
-    compileWall(listedFilePath(run, name), db, attributes, code);
+    ++world.wallSequence;
+    compileWall(paths.listedFilePath(name), db, attributes, code);
   }
   if (!attrFile.write(attributes.data(), attributes.size()) || !attrFile.commit()) {
     kit::reportWriteFailure(attrPath);

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "kiln/driver/run_state.h"
+#include "kiln/build_paths.h"
+#include "kiln/pdb/pdb.h"
+#include "kiln/world/world_state.h"
 
 namespace kiln {
 
@@ -19,7 +21,7 @@ constexpr int kMaxWallBrushes = 255;        // the count and view starts are sin
 // WA: compiles every wall file of the walls list at path, one record each,
 // and writes wallattr.bin in the adventures folder with one entry per wall of
 // the list.
-int compileWalls(RunState& run, const std::string& path, const char* code, Database& db);
+int compileWalls(const BuildPaths& paths, WorldState& world, const std::string& path, const char* code, Database& db);
 
 // Compiles one wall file: adds its record to db and appends its wallattr.bin
 // entry to wallAttributes.

@@ -33,7 +33,7 @@ struct WallBuild : TestBuild {
   std::string attrPath() { return dir.path("wallattr.bin"); }
   testing::Outcome compile(const std::string& listName, const std::string& listText) {
     dir.write(listName, listText);
-    return capture([&] { compileWalls(run, dir.path(listName), "WA", db()); });
+    return capture([&] { compileWalls(run.paths(), run.world, dir.path(listName), "WA", db()); });
   }
   Bytes attributes() { return readFile(attrPath()); }
 };
@@ -278,7 +278,7 @@ TEST(Walls, Failures) {
 
 TEST(Walls, OpenFailures) {
   WallBuild b;
-  auto o = capture([&] { compileWalls(b.run, b.dir.path("missing.txt"), "WA", b.db()); });
+  auto o = capture([&] { compileWalls(b.run.paths(), b.run.world, b.dir.path("missing.txt"), "WA", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Could not open walls file: No such file or directory\n" + at(b.dir.path("missing.txt")));
 
@@ -289,7 +289,7 @@ TEST(Walls, OpenFailures) {
   // The side file is created first: with no adventures folder to hold it the
   // list is not even opened.
   b.run.adventuresPath = b.dir.path("no-such-folder");
-  o = capture([&] { compileWalls(b.run, b.dir.path("missing.txt"), "WA", b.db()); });
+  o = capture([&] { compileWalls(b.run.paths(), b.run.world, b.dir.path("missing.txt"), "WA", b.db()); });
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "ERROR: Could not open wall attrib file: No such file or directory\n" +
                        at(b.dir.path("no-such-folder/wallattr.bin")));

@@ -53,13 +53,13 @@ int atoiRule(const char* text) {
   return int(int32_t(uint32_t(uint64_t(value))));
 }
 
-bool nextListEntry(const RunState& run, ListReader& list, long long& number, std::string& name) {
+bool nextListEntry(const BuildPaths& paths, ListReader& list, long long& number, std::string& name) {
   std::string line;
   while (readLine(list.file, line)) {
     ++list.line;
     // A line of only blanks is no entry, whatever the list's own rule says.
     if (list.skip(line) || isBlankLine(line)) continue;
-    applySlashRule(run, line);
+    paths.applySlashRule(line);
     const char* p = line.c_str();
     if (!scanNumber(p, number)) {
       std::fprintf(stderr, "ERROR: line %d of %s %s has no %s\n", list.line, list.kind, list.path.c_str(),

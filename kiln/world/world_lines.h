@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "kiln/driver/run_state.h"
+#include "kiln/build_paths.h"
 
 namespace kiln {
 
@@ -37,6 +37,6 @@ struct ListReader {
 
 // Reads the next entry ("%d %s" after the -fs rule); false at the end of the
 // list. A line without a number or a file name is refused (status 1).
-bool nextListEntry(const RunState& run, ListReader& list, long long& number, std::string& name);
+bool nextListEntry(const BuildPaths& paths, ListReader& list, long long& number, std::string& name);
 
 }  // namespace kiln

@@ -1,0 +1,260 @@
+// unkiln preview: every picture of the databases as a PNG, and index.html.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+#include "common/files.h"
+#include "kiln/graphics/bitmap_decode.h"
+#include "kiln/graphics/font_decode.h"
+#include "kiln/graphics/palette.h"
+#include "kiln/graphics/palette_decode.h"
+#include "unkiln/commands.h"
+#include "unkiln/decoders.h"
+#include "unkiln/preview_image.h"
+#include "unkiln/preview_page.h"
+#include "unkiln/safe_name.h"
+
+namespace unkiln {
+
+namespace fs = std::filesystem;
+using kiln::PdbFile;
+using kiln::PdbRecord;
+
+namespace {
+
+constexpr int kMaxScale = 16;
+constexpr int kSheetWidth = 1024;          // a contact sheet's rows, before scaling
+constexpr size_t kMaxPixels = 1u << 25;    // a scaled picture larger than this is written smaller
+
+bool isBitmapCode(const std::string& code) {
+  return code.size() == 2 && (code[0] == 'B' || code[0] == 'T') && (code[1] == '2' || code[1] == '4' || code[1] == '8');
+}
+
+// A palette and, when the five records after its PA are P0 to P4, its shade tables.
+struct PaletteSet {
+  bool have = false, haveShades = false;
+  kiln::Palette palette{};
+  std::array<kiln::ShadeTable, 5> shades{};
+};
+
+// The palette of the PA record at index i of f; false when it is damaged.
+bool paletteAt(const PdbFile& f, size_t i, PaletteSet& out) {
+  std::string error;
+  out = PaletteSet{};
+  const PdbRecord& r = f.records[i];
+  if (!kiln::decodePalette(r.data, r.length, out.palette, error)) return false;
+  out.have = true;
+  out.haveShades = i + 5 < f.records.size();
+  for (size_t s = 0; s < 5 && out.haveShades; ++s) {
+    const PdbRecord& t = f.records[i + 1 + s];
+    out.haveShades = t.code == kiln::kShadeCodes[s] && kiln::decodeShadeTable(t.data, t.length, out.shades[s], error);
+  }
+  return true;
+}
+
+bool firstPalette(const PdbFile& f, PaletteSet& out) {
+  for (size_t i = 0; i < f.records.size(); ++i)
+    if (f.records[i].code == "PA" && paletteAt(f, i, out)) return true;
+  return false;
+}
+
+struct Preview {
+  fs::path dir;
+  int scale = 1;
+  std::set<std::string> taken;  // file names written, in lower case
+  int status = 0;
+  int files = 0;
+};
+
+bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t size) {
+  const fs::path path = p.dir / name;
+  kit::AtomicFile out;
+  if (!out.open(path.string()) || (size && std::fwrite(bytes, 1, size, out.file) != size) || !out.commit()) {
+    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
+    p.status = 1;
+    return false;
+  }
+  ++p.files;
+  return true;
+}
+
+// Writes image, enlarged to the preview's scale, as stem.png.
+PagePicture writePng(Preview& p, const std::string& stem, const Rgba& image, int scale) {
+  // A big sheet or strip at a big scale would take gigabytes: such a picture
+  // gets the largest scale that keeps it within kMaxPixels.
+  while (scale > 1 && size_t(image.width) * size_t(image.height) * size_t(scale) * size_t(scale) > kMaxPixels)
+    --scale;
+  PagePicture picture;
+  const std::vector<uint8_t> png = scale > 1 ? encodePng(enlarged(image, scale)) : encodePng(image);
+  const std::string name = uniqueName(p.taken, stem, ".png");
+  if (writeFile(p, name, png.data(), png.size())) picture = {name, image.width * scale, image.height * scale};
+  return picture;
+}
+
+void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, const PaletteSet& outside,
+                     PageDatabase& page) {
+  page.file = fs::path(f.path).filename().string();
+  page.header = headerNode(f);
+  PaletteSet latest, own;
+  firstPalette(f, own);
+  std::vector<Rgba> drawn;  // the bitmaps, for the contact sheet
+  for (size_t i = 0; i < f.records.size(); ++i) {
+    const PdbRecord& r = f.records[i];
+    PageRecord row;
+    row.index = r.index;
+    row.offset = r.offset;
+    row.size = r.size;
+    row.code = codeText(r.code);
+    const std::string prefix = stem + "-" + std::to_string(r.index) + "-" + r.code;
+    std::string error;
+
+    if (isBitmapCode(r.code)) {
+      kiln::DecodedBitmap b;
+      if (!kiln::decodeBitmap(r.data, r.length, b, error)) {
+        reportRecord(f, r, error);
+        p.status = 1;
+        row.summary = "damaged";
+        row.error = error;
+        page.records.push_back(std::move(row));
+        continue;
+      }
+      row.summary = kiln::bitmapSummary(r.code, b);
+      row.picture = true;
+      row.width = b.width;
+      row.height = b.height;
+      row.depth = b.depth;
+      row.masked = b.masked;
+      row.compressed = b.compressed;
+      row.storedSize = b.storedSize;
+      row.unpackedSize = b.unpackedSize;
+      const PaletteSet* palette = latest.have ? &latest : own.have ? &own : outside.have ? &outside : nullptr;
+      if (b.depth == 8 && !palette) {
+        row.error = "an 8-bit bitmap needs a palette: none of the databases holds a PA record; give one with "
+                    "--palette PAL.pdb";
+        reportRecord(f, r, row.error);
+        p.status = 1;
+      } else {
+        drawn.push_back(drawBitmap(b, palette ? &palette->palette : nullptr));
+        row.image = writePng(p, prefix, drawn.back(), p.scale);
+        if (b.depth == 8 && palette->haveShades)
+          row.strip = writePng(p, prefix + "-shades", shadeStrip(b, palette->palette, palette->shades), p.scale);
+      }
+      page.records.push_back(std::move(row));
+      continue;
+    }
+
+    kiln::RecordInfo info;
+    const bool ok = describeRecord(r, info, error);
+    row.summary = ok ? info.summary : info.summary.empty() ? "damaged" : info.summary;
+    if (!ok) {
+      reportRecord(f, r, error);
+      p.status = 1;
+      row.error = error;
+    } else if (r.code == "PA") {
+      paletteAt(f, i, latest);
+      page.paletteRecords.push_back(r.index);
+      page.palettes.push_back(writePng(p, prefix, paletteSwatch(latest.palette), p.scale));
+      page.shades.push_back(latest.haveShades
+                                ? writePng(p, prefix + "-shades", shadeSwatch(latest.palette, latest.shades), p.scale)
+                                : PagePicture{});
+    } else if (r.code == "FN") {
+      std::vector<uint32_t> words;
+      kiln::decodeFont(r.data, r.length, words, error);
+      page.fontRecords.push_back(r.index);
+      page.fonts.push_back(writePng(p, prefix, fontSheet(words), p.scale));
+    } else if (r.code.size() == 2 && r.code[0] == 'P' && r.code[1] >= '0' && r.code[1] <= '4') {
+      // Shown with their palette.
+    } else {
+      row.fields = fieldsHtml(info.fields);
+    }
+    page.records.push_back(std::move(row));
+  }
+
+  if (!drawn.empty()) {
+    std::vector<const Rgba*> pictures;
+    for (const Rgba& d : drawn) pictures.push_back(&d);
+    std::vector<Placement> placements;
+    const Rgba sheet = contactSheet(pictures, kSheetWidth, placements);
+    page.sheet = writePng(p, stem + "-sheet", sheet, p.scale);
+  }
+}
+
+}  // namespace
+
+int runPreview(const Args& args) {
+  std::vector<std::string> inputs;
+  std::string dir, palettePath;
+  int scale = 1;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-o" || a == "--scale" || a == "--palette") {
+      if (i + 1 == args.size()) return usageError(a + " needs a value");
+      const std::string& value = args[++i];
+      if (a == "-o") {
+        dir = value;
+      } else if (a == "--palette") {
+        palettePath = value;
+      } else {
+        char* end = nullptr;
+        long n = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end || n < 1 || n > kMaxScale)
+          return usageError("--scale takes a whole number from 1 to 16, not <" + value + ">");
+        scale = int(n);
+      }
+    } else if (!a.empty() && a[0] == '-') {
+      return usageError("unknown option <" + a + ">");
+    } else {
+      inputs.push_back(a);
+    }
+  }
+  if (inputs.empty() || dir.empty()) return usageError("preview needs database files and -o DIR");
+
+  Preview p;
+  p.dir = fs::path(dir);
+  p.scale = scale;
+  std::error_code ec;
+  fs::create_directories(p.dir, ec);
+  if (!fs::is_directory(p.dir)) {
+    std::fprintf(stderr, "ERROR: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
+    return 1;
+  }
+  p.taken.insert("index.html");
+
+  std::vector<PdbFile> files;
+  for (const std::string& path : inputs) {
+    PdbFile f;
+    if (loadDatabase(path, f, p.status)) files.push_back(std::move(f));
+  }
+  PaletteSet given;
+  if (!palettePath.empty()) {
+    PdbFile f;
+    if (loadDatabase(palettePath, f, p.status) && !firstPalette(f, given)) {
+      std::fprintf(stderr, "ERROR: %s holds no sound PA record\n", palettePath.c_str());
+      p.status = 1;
+    }
+  }
+
+  std::vector<PageDatabase> pages(files.size());
+  for (size_t n = 0; n < files.size(); ++n) {
+    // Bitmaps of a database without a palette are drawn with the first
+    // palette of the others, else the one given.
+    PaletteSet outside;
+    for (size_t o = 0; o < files.size() && !outside.have; ++o)
+      if (o != n) firstPalette(files[o], outside);
+    if (!outside.have) outside = given;
+    std::string base = fs::path(files[n].path).filename().string();
+    if (base.size() > 4 && base.compare(base.size() - 4, 4, ".pdb") == 0) base.resize(base.size() - 4);
+    const std::string stem = uniqueName(p.taken, safeName(base, "database"), "");
+    previewDatabase(p, files[n], stem, outside, pages[n]);
+  }
+  const std::string html = previewPage(pages, scale);
+  writeFile(p, "index.html", html.data(), html.size());
+  std::printf("Previewed %zu databases into %s (%d files): open %s\n", files.size(), p.dir.string().c_str(), p.files,
+              (p.dir / "index.html").string().c_str());
+  return p.status;
+}
+
+}  // namespace unkiln

@@ -1,0 +1,63 @@
+#pragma once
+// The pictures of a preview: records drawn as the device draws them, sheets
+// and swatches, and their PNG files.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "kiln/graphics/bitmap_decode.h"
+#include "kiln/graphics/graphics_state.h"
+
+namespace unkiln {
+
+// Red, green, blue, alpha a pixel, top row first.
+struct Rgba {
+  int width = 0, height = 0;
+  std::vector<uint8_t> pixels;
+
+  Rgba() = default;
+  Rgba(int w, int h) : width(w), height(h), pixels(size_t(w) * size_t(h) * 4, 0) {}
+  uint8_t* at(int x, int y) { return pixels.data() + (size_t(y) * size_t(width) + size_t(x)) * 4; }
+  const uint8_t* at(int x, int y) const { return pixels.data() + (size_t(y) * size_t(width) + size_t(x)) * 4; }
+};
+
+// Gray level L of largest level M as the device shows it: 255 - L * 255 / M, rounded.
+uint8_t grayShade(int level, int depth);
+
+// A bitmap as drawn: transparent pixels alpha 0, gray levels at 2 and 4 bits,
+// the palette's colours at 8 (palette required then), through shade when given.
+Rgba drawBitmap(const kiln::DecodedBitmap& bitmap, const kiln::Palette* palette,
+                const kiln::ShadeTable* shade = nullptr);
+
+// Gap in pixels between the pictures of a strip or sheet.
+constexpr int kGap = 2;
+
+// An 8-bit bitmap through P0 to P4, side by side, kGap pixels apart.
+Rgba shadeStrip(const kiln::DecodedBitmap& bitmap, const kiln::Palette& palette,
+                const std::array<kiln::ShadeTable, 5>& shades);
+
+// The palette as 16 x 16 pixels, slot s at (s % 16, s / 16).
+Rgba paletteSwatch(const kiln::Palette& palette);
+// 256 x 5: row s is P s, pixel i the colour slot i becomes at that shade.
+Rgba shadeSwatch(const kiln::Palette& palette, const std::array<kiln::ShadeTable, 5>& shades);
+
+// The glyphs of a font, 16 a row on white: black for the first plane, gray
+// where only a second plane draws.
+Rgba fontSheet(const std::vector<uint32_t>& words);
+
+// Where a picture went on a sheet.
+struct Placement {
+  int x = 0, y = 0;
+};
+// Pictures in order, left to right in rows no wider than maxWidth (or the
+// widest picture), each row as tall as its tallest picture, on transparency.
+Rgba contactSheet(const std::vector<const Rgba*>& pictures, int maxWidth, std::vector<Placement>& placements);
+
+// Each pixel as an n x n block.
+Rgba enlarged(const Rgba& image, int n);
+
+// The PNG file of the image (8-bit RGBA), written by stb_image_write.
+std::vector<uint8_t> encodePng(const Rgba& image);
+
+}  // namespace unkiln

@@ -1,0 +1,166 @@
+#include "unkiln/preview_image.h"
+#include "unkiln/preview_deflate.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace unkiln {
+namespace {
+
+using kiln::DecodedBitmap;
+using kiln::Palette;
+using kiln::ShadeTable;
+
+struct Decoded {
+  int width = 0, height = 0;
+  std::vector<uint8_t> pixels;
+};
+Decoded readPng(const std::vector<uint8_t>& png) {
+  Decoded d;
+  int channels = 0;
+  uint8_t* p = stbi_load_from_memory(png.data(), int(png.size()), &d.width, &d.height, &channels, 4);
+  if (!p) return d;
+  d.pixels.assign(p, p + size_t(d.width) * d.height * 4);
+  stbi_image_free(p);
+  return d;
+}
+
+Palette randomPalette(std::mt19937& random) {
+  Palette p;
+  for (auto& e : p) e = {0, uint8_t(random()), uint8_t(random()), uint8_t(random())};
+  return p;
+}
+
+DecodedBitmap randomBitmap(std::mt19937& random, int depth, int width, int height) {
+  DecodedBitmap b;
+  b.width = width;
+  b.height = height;
+  b.depth = depth;
+  b.masked = true;
+  for (int i = 0; i < width * height; ++i) {
+    b.opaque.push_back(random() % 4 != 0);
+    b.values.push_back(b.opaque.back() ? uint8_t(random() % (1u << depth)) : 0);
+  }
+  return b;
+}
+
+TEST(PreviewImage, GrayLevelsFromWhiteToBlack) {
+  EXPECT_EQ(grayShade(0, 2), 255);
+  EXPECT_EQ(grayShade(1, 2), 170);
+  EXPECT_EQ(grayShade(2, 2), 85);
+  EXPECT_EQ(grayShade(3, 2), 0);
+  for (int level = 0; level < 16; ++level) EXPECT_EQ(grayShade(level, 4), 255 - 17 * level);
+}
+
+TEST(PreviewImage, BitmapsAndShadeStripsPixelForPixel) {
+  std::mt19937 random(7);
+  const Palette palette = randomPalette(random);
+  std::array<ShadeTable, 5> shades;
+  for (auto& t : shades)
+    for (auto& s : t) s = uint8_t(random());
+  for (int depth : {2, 4, 8}) {
+    DecodedBitmap b = randomBitmap(random, depth, 12, 5);
+    Decoded png = readPng(encodePng(drawBitmap(b, &palette)));
+    ASSERT_EQ(png.width, 12);
+    ASSERT_EQ(png.height, 5);
+    for (int i = 0; i < 60; ++i) {
+      const uint8_t* p = png.pixels.data() + 4 * i;
+      if (!b.opaque[i]) {
+        EXPECT_EQ(p[3], 0) << i;
+        continue;
+      }
+      EXPECT_EQ(p[3], 255);
+      int r = p[0], g = p[1], bl = p[2];
+      if (depth == 8) {
+        EXPECT_EQ(std::tie(r, g, bl), std::make_tuple(int(palette[b.values[i]].red), int(palette[b.values[i]].green),
+                                                      int(palette[b.values[i]].blue)));
+      } else {
+        int gray = 255 - (b.values[i] * 255 + ((1 << depth) - 1) / 2) / ((1 << depth) - 1);
+        EXPECT_EQ(std::tie(r, g, bl), std::make_tuple(gray, gray, gray));
+      }
+    }
+  }
+  DecodedBitmap b = randomBitmap(random, 8, 8, 3);
+  Decoded strip = readPng(encodePng(shadeStrip(b, palette, shades)));
+  ASSERT_EQ(strip.width, 5 * 8 + 4 * kGap);
+  ASSERT_EQ(strip.height, 3);
+  for (int s = 0; s < 5; ++s)
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 8; ++x) {
+        const int i = y * 8 + x;
+        const uint8_t* p = strip.pixels.data() + 4 * (y * strip.width + s * (8 + kGap) + x);
+        const kiln::PaletteEntry& e = palette[shades[s][b.values[i]]];
+        if (b.opaque[i])
+          EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{e.red, e.green, e.blue, 255}));
+        else
+          EXPECT_EQ(p[3], 0);
+      }
+}
+
+TEST(PreviewImage, SwatchesSheetsAndScaling) {
+  std::mt19937 random(3);
+  const Palette palette = randomPalette(random);
+  Rgba swatch = paletteSwatch(palette);
+  EXPECT_EQ(swatch.at(3, 2)[1], palette[35].green);
+  std::array<ShadeTable, 5> shades{};
+  shades[4][9] = 200;
+  Rgba shade = shadeSwatch(palette, shades);
+  EXPECT_EQ(shade.width, 256);
+  EXPECT_EQ(shade.at(9, 4)[0], palette[200].red);
+
+  Rgba big = enlarged(swatch, 3);
+  ASSERT_EQ(big.width, 48);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(std::memcmp(big.at(9 + x, 6 + y), swatch.at(3, 2), 4), 0);
+
+  Rgba a(100, 10), b(100, 20), c(30, 5);
+  std::vector<Placement> where;
+  Rgba sheet = contactSheet({&a, &b, &c}, 210, where);
+  ASSERT_EQ(where.size(), 3u);
+  EXPECT_EQ(where[1].x, 100 + kGap);
+  EXPECT_EQ(where[2].x, 0);  // a third in the row would pass 210
+  EXPECT_EQ(where[2].y, 20 + kGap);
+  EXPECT_EQ(sheet.width, 202);
+  EXPECT_EQ(sheet.height, 20 + kGap + 5);
+
+  // Glyph "#" in row 1 column 0 of a first plane, its second plane at row 5 column 5.
+  Rgba font = fontSheet({0xA0000000u, 0xC0000001u, 0x3FFFFFFFu});
+  EXPECT_EQ(font.at(1, 1)[0], 0);
+  EXPECT_EQ(font.at(6, 5)[0], 170);
+  EXPECT_EQ(font.at(2, 1)[0], 255);
+  EXPECT_EQ(font.at(9, 1)[0], 0);  // the second glyph, a full block
+}
+
+TEST(PreviewDeflate, StreamsInflateToTheirSourceAndTheCrcIsPngs) {
+  const std::string nine = "123456789";
+  EXPECT_EQ(crc32(reinterpret_cast<const uint8_t*>(nine.data()), nine.size()), 0xCBF43926u);
+  std::mt19937 random(5);
+  for (size_t size : {0, 1, 5, 300, 5000, 70000}) {
+    std::vector<uint8_t> data(size);
+    for (size_t i = 0; i < size; ++i) data[i] = random() % 3 ? uint8_t(i % 4) : uint8_t(random());  // runs and noise
+    std::vector<uint8_t> stream = deflateFast(data.data(), data.size());
+    int length = 0;
+    char* out = stbi_zlib_decode_malloc(reinterpret_cast<const char*>(stream.data()), int(stream.size()), &length);
+    ASSERT_NE(out, nullptr) << size;
+    EXPECT_EQ(std::vector<uint8_t>(out, out + length), data) << size;
+    free(out);
+  }
+}
+
+}  // namespace
+}  // namespace unkiln

@@ -1,0 +1,263 @@
+#include "unkiln/preview_page.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace unkiln {
+
+using kiln::Node;
+
+namespace {
+
+// Written as well-formed XHTML, so that any XML parser reads the page too.
+const char kStyle[] = R"(
+body { font: 14px/1.4 system-ui, sans-serif; margin: 0 24px 48px; color: #222; background: #fafafa; }
+h1 { font-size: 22px; margin: 20px 0 8px; }
+h2 { font-size: 18px; margin: 36px 0 8px; padding-top: 12px; border-top: 2px solid #bbb; }
+h3 { font-size: 15px; margin: 20px 0 6px; color: #444; }
+nav a { margin-right: 14px; }
+table { border-collapse: collapse; margin: 4px 0; background: #fff; }
+th, td { border: 1px solid #ddd; padding: 2px 8px; text-align: left; vertical-align: top; }
+th { background: #eee; font-weight: 600; }
+td.n { text-align: right; font-variant-numeric: tabular-nums; }
+tr.damaged td { background: #fde8e8; }
+.error { color: #a00; }
+img { image-rendering: pixelated; image-rendering: crisp-edges; }
+.checker { background-color: #fff;
+  background-image: linear-gradient(45deg, #ccc 25%, transparent 25%, transparent 75%, #ccc 75%),
+                    linear-gradient(45deg, #ccc 25%, transparent 25%, transparent 75%, #ccc 75%);
+  background-size: 16px 16px; background-position: 0 0, 8px 8px; }
+.pictures { display: flex; flex-wrap: wrap; gap: 12px; align-items: flex-start; }
+figure { margin: 0; padding: 6px; background: #fff; border: 1px solid #ddd; }
+figure img { display: inline-block; vertical-align: top; margin: 0 8px 4px 0; }
+figcaption { font-size: 12px; color: #444; max-width: 760px; }
+.sheet { overflow: auto; max-height: 640px; border: 1px solid #ddd; display: inline-block; max-width: 100%; }
+.sheet img { display: block; }
+details { margin: 4px 0; }
+summary { cursor: pointer; }
+)";
+
+void append(std::string& out, const char* format, long long a, long long b = 0, long long c = 0) {
+  char text[200];
+  std::snprintf(text, sizeof text, format, a, b, c);
+  out += text;
+}
+
+// An <img> of a preview file at zoom times its size (the whole-number zoom
+// that brings its longer side nearest to target, at least 1).
+void image(std::string& out, const PagePicture& p, int target, const std::string& alt, bool checker = true) {
+  const int longer = std::max(std::max(p.width, p.height), 1);
+  const int zoom = std::max(1, target / longer);
+  out += "<img src=\"" + escapeHtml(p.file) + "\" alt=\"" + escapeHtml(alt) + "\"";
+  if (checker) out += " class=\"checker\"";
+  append(out, " width=\"%lld\" height=\"%lld\" />", (long long)p.width * zoom, (long long)p.height * zoom);
+}
+
+bool scalar(const Node& n) { return n.kind != Node::Kind::List && n.kind != Node::Kind::Object; }
+
+void render(std::string& out, const Node& n);
+
+// A list of objects is a table with a column per field, in order of first appearance.
+void renderRows(std::string& out, const Node& list) {
+  std::vector<std::string> keys;
+  for (const Node& item : list.items)
+    for (const auto& m : item.members)
+      if (std::find(keys.begin(), keys.end(), m.first) == keys.end()) keys.push_back(m.first);
+  out += "<table><tr><th>#</th>";
+  for (const std::string& k : keys) out += "<th>" + escapeHtml(k) + "</th>";
+  out += "</tr>\n";
+  for (size_t i = 0; i < list.items.size(); ++i) {
+    append(out, "<tr><td class=\"n\">%lld</td>", (long long)i);
+    for (const std::string& k : keys) {
+      out += "<td>";
+      for (const auto& m : list.items[i].members)
+        if (m.first == k) {
+          render(out, m.second);
+          break;
+        }
+      out += "</td>";
+    }
+    out += "</tr>\n";
+  }
+  out += "</table>";
+}
+
+void render(std::string& out, const Node& n) {
+  switch (n.kind) {
+    case Node::Kind::Null: break;
+    case Node::Kind::Bool: out += n.flag ? "yes" : "no"; break;
+    case Node::Kind::Number: append(out, "%lld", n.number); break;
+    case Node::Kind::Text: out += escapeHtml(n.text); break;
+    case Node::Kind::List: {
+      bool objects = !n.items.empty(), plain = true;
+      for (const Node& i : n.items) {
+        objects = objects && i.kind == Node::Kind::Object;
+        plain = plain && scalar(i);
+      }
+      if (objects) {
+        renderRows(out, n);
+      } else if (plain) {
+        for (size_t i = 0; i < n.items.size(); ++i) {
+          if (i) out += ", ";
+          render(out, n.items[i]);
+        }
+      } else {
+        out += "<ol start=\"0\">";
+        for (const Node& i : n.items) {
+          out += "<li>";
+          render(out, i);
+          out += "</li>";
+        }
+        out += "</ol>";
+      }
+      break;
+    }
+    case Node::Kind::Object:
+      out += "<table>";
+      for (const auto& m : n.members) {
+        out += "<tr><th>" + escapeHtml(m.first) + "</th><td>";
+        render(out, m.second);
+        out += "</td></tr>";
+      }
+      out += "</table>";
+      break;
+  }
+}
+
+std::string sizeText(size_t bytes) { return std::to_string(bytes) + " bytes"; }
+
+void pictureFigure(std::string& out, const std::string& id, const PageRecord& r) {
+  out += "<figure id=\"" + id + "\">";
+  if (!r.image.file.empty()) image(out, r.image, 128, "record " + std::to_string(r.index));
+  if (!r.strip.file.empty()) {
+    // The strip at the picture's own zoom: five pictures and four gaps.
+    PagePicture s = r.strip;
+    const int longer = std::max(std::max(r.image.width, r.image.height), 1);
+    out += "<img src=\"" + escapeHtml(s.file) + "\" alt=\"shades of record " + std::to_string(r.index) +
+           "\" class=\"checker\"";
+    const int zoom = std::max(1, 128 / longer);
+    append(out, " width=\"%lld\" height=\"%lld\" />", (long long)s.width * zoom, (long long)s.height * zoom);
+  }
+  out += "<figcaption>";
+  append(out, "<b>#%lld</b> ", r.index);
+  out += escapeHtml(r.code);
+  append(out, " %lldx%lld, %lld-bit", r.width, r.height, r.depth);
+  out += r.masked ? ", masked" : ", not masked";
+  out += r.compressed ? ", compressed" : ", not compressed";
+  out += "; stored " + sizeText(r.storedSize) + ", unpacked " + sizeText(r.unpackedSize);
+  if (!r.strip.file.empty()) out += "<br />shades P0 to P4, left to right";
+  if (!r.error.empty()) out += "<br /><span class=\"error\">" + escapeHtml(r.error) + "</span>";
+  out += "</figcaption></figure>\n";
+}
+
+void databaseSection(std::string& out, const PageDatabase& d, size_t n) {
+  const std::string id = "db" + std::to_string(n);
+  out += "<section id=\"" + id + "\">\n<h2>" + escapeHtml(d.file) + "</h2>\n";
+  render(out, d.header);
+  out += "\n<h3>Records</h3>\n<table><tr><th>index</th><th>offset</th><th>size</th><th>code</th>"
+         "<th>summary</th></tr>\n";
+  for (const PageRecord& r : d.records) {
+    out += r.error.empty() || r.picture ? "<tr>" : "<tr class=\"damaged\">";
+    append(out, "<td class=\"n\">%lld</td><td class=\"n\">%lld</td><td class=\"n\">%lld</td>", r.index, r.offset,
+           r.size);
+    out += "<td>" + escapeHtml(r.code) + "</td><td>";
+    if (r.picture) out += "<a href=\"#" + id + "-" + std::to_string(r.index) + "\">";
+    out += escapeHtml(r.summary);
+    if (r.picture) out += "</a>";
+    if (!r.error.empty()) out += " <span class=\"error\">" + escapeHtml(r.error) + "</span>";
+    out += "</td></tr>\n";
+  }
+  out += "</table>\n";
+
+  for (size_t i = 0; i < d.palettes.size(); ++i) {
+    append(out, "<h3>Palette (record %lld)</h3>\n<p>", d.paletteRecords[i]);
+    image(out, d.palettes[i], 256, "palette", false);
+    out += "</p>\n";
+    if (i < d.shades.size() && !d.shades[i].file.empty()) {
+      out += "<p>Shade tables P0 to P4, top to bottom: the colour each slot becomes at every distance.</p>\n<p>";
+      out += "<img src=\"" + escapeHtml(d.shades[i].file) + "\" alt=\"shade tables\" width=\"768\" height=\"100\" />";
+      out += "</p>\n";
+    }
+  }
+  for (size_t i = 0; i < d.fonts.size(); ++i) {
+    append(out, "<h3>Font (record %lld)</h3>\n<p>", d.fontRecords[i]);
+    image(out, d.fonts[i], 768, "font", false);
+    out += "</p>\n";
+  }
+  if (!d.sheet.file.empty()) {
+    out += "<h3>Contact sheet</h3>\n<div class=\"sheet\">";
+    image(out, d.sheet, 512, "contact sheet");
+    out += "</div>\n";
+  }
+  bool pictures = false;
+  for (const PageRecord& r : d.records) pictures = pictures || r.picture;
+  if (pictures) {
+    out += "<h3>Pictures</h3>\n<div class=\"pictures\">\n";
+    for (const PageRecord& r : d.records)
+      if (r.picture) pictureFigure(out, id + "-" + std::to_string(r.index), r);
+    out += "</div>\n";
+  }
+  bool tables = false;
+  for (const PageRecord& r : d.records) tables = tables || !r.fields.empty();
+  if (tables) {
+    out += "<h3>Tables</h3>\n";
+    for (const PageRecord& r : d.records) {
+      if (r.fields.empty()) continue;
+      append(out, "<details><summary>#%lld ", r.index);
+      out += escapeHtml(r.summary) + "</summary>\n" + r.fields + "</details>\n";
+    }
+  }
+  out += "</section>\n";
+}
+
+}  // namespace
+
+std::string fieldsHtml(const Node& fields) {
+  std::string out;
+  render(out, fields);
+  return out;
+}
+
+std::string escapeHtml(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default:
+        if (c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) {
+          char ref[12];
+          std::snprintf(ref, sizeof ref, c >= 0xA0 ? "&#x%02X;" : "\\x%02X", c);
+          out += ref;
+        } else {
+          out += char(c);
+        }
+    }
+  }
+  return out;
+}
+
+std::string previewPage(const std::vector<PageDatabase>& databases, int scale) {
+  std::string out =
+      "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"
+      "<title>";
+  std::string names;
+  for (const PageDatabase& d : databases) names += (names.empty() ? "" : ", ") + d.file;
+  out += "Preview: " + escapeHtml(names) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
+  out += "<h1>Preview: " + escapeHtml(names) + "</h1>\n";
+  append(out, "<p>Every picture as the device draws it; transparent pixels show the checkerboard. Pictures are "
+              "written at scale %lld and shown enlarged.</p>\n<nav>",
+         scale);
+  for (size_t i = 0; i < databases.size(); ++i)
+    out += "<a href=\"#db" + std::to_string(i) + "\">" + escapeHtml(databases[i].file) + "</a>";
+  out += "</nav>\n";
+  for (size_t i = 0; i < databases.size(); ++i) databaseSection(out, databases[i], i);
+  out += "</body>\n</html>\n";
+  return out;
+}
+
+}  // namespace unkiln

@@ -1,0 +1,51 @@
+#pragma once
+// index.html of a preview: one page that opens from its folder with no server,
+// no network and no scripts. Every text from a database is escaped.
+
+#include <string>
+#include <vector>
+
+#include "kiln/pdb/record_info.h"
+
+namespace unkiln {
+
+// A PNG of the preview folder and its size in pixels as written.
+struct PagePicture {
+  std::string file;  // empty: none
+  int width = 0, height = 0;
+};
+
+struct PageRecord {
+  int index = 0;
+  unsigned offset = 0, size = 0;
+  std::string code, summary, error;  // error: why the record is damaged or not drawn
+  std::string fields;                // fieldsHtml() of a record that is not a picture, or empty
+  bool picture = false;              // a bitmap record: the fields below say what it is
+  int width = 0, height = 0, depth = 0;
+  bool masked = false, compressed = false;
+  size_t storedSize = 0, unpackedSize = 0;
+  PagePicture image, strip;
+};
+
+struct PageDatabase {
+  std::string file;  // the .pdb file as given
+  kiln::Node header;
+  std::vector<PageRecord> records;
+  PagePicture sheet;                 // contact sheet of its bitmaps
+  std::vector<PagePicture> palettes, shades, fonts;  // swatches and font sheets, in record order
+  std::vector<int> paletteRecords, fontRecords;      // their record indexes
+};
+
+// Text as HTML: markup characters as entities, bytes from 0x80 as Latin-1
+// character references, control characters as \xNN.
+std::string escapeHtml(const std::string& text);
+
+// A record's fields as HTML tables: a list of objects is one table with a
+// column per field, an object a table of names and values.
+std::string fieldsHtml(const kiln::Node& fields);
+
+// The page; scale is the enlargement of the PNG files (the page shows small
+// pictures larger still, pixelated).
+std::string previewPage(const std::vector<PageDatabase>& databases, int scale);
+
+}  // namespace unkiln
