@@ -55,6 +55,7 @@ struct Extraction {
   int unreproducible = 0;
   bool writeFailed = false;
   int files = 0;
+  int rewritten = 0;  // files whose bytes changed
 };
 
 void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const std::string& why) {
@@ -66,9 +67,18 @@ void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const
 // Writes DIR/relative whole, creating its folder. An extraction writes
 // thousands of files: they reach the disk together, once the last is written
 // (a sync each would take a hundred times longer than the extraction).
+// A file that already holds these bytes (an extraction run again) is left
+// as it is, so that its date does not change either.
 bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, size_t size) {
   fs::path path = fs::path(x.dir) / fs::path(relative);
   std::error_code ec;
+  if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == size && !ec) {
+    std::vector<uint8_t> old;
+    if (kit::readWholeFile(path.string(), old) && old.size() == size && (!size || !std::memcmp(old.data(), bytes, size))) {
+      ++x.files;
+      return true;
+    }
+  }
   fs::create_directories(path.parent_path(), ec);
   kit::AtomicFile out;
   out.syncEach = false;
@@ -78,6 +88,7 @@ bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, 
     return false;
   }
   ++x.files;
+  ++x.rewritten;
   return true;
 }
 bool writeOutput(Extraction& x, const std::string& relative, const std::string& text) {
@@ -399,7 +410,7 @@ int runExtract(const Args& args) {
     extractDatabase(x, f, stem);
   }
   writeOutput(x, "pdbs.cfg", x.config);
-  kit::syncOutputs();
+  if (x.rewritten) kit::syncOutputs();
   if (!files.empty())
     std::printf("Extracted %zu databases into %s (%d files). Rebuild with SOURCE_DATE_EPOCH=%lld.\n", files.size(),
                 x.dir.c_str(), x.files, (long long)files[0].header.created - 2082844800LL);
