@@ -27,6 +27,9 @@ struct AtomicFile {
   int slot = -1;            // the temporary path's place on the interrupt list
   unsigned keptMode = 0;    // permission bits (POSIX) or attributes (Windows) of the replaced file
   bool replacing = false;   // a file stood at target when the output was opened
+  // False: commit() does not flush the file and its folder to the disk; the
+  // caller writes many files and calls syncOutputs() once after the last.
+  bool syncEach = true;
 
   AtomicFile() = default;
   AtomicFile(const AtomicFile&) = delete;
@@ -55,6 +58,10 @@ OutputResult writeWholeFile(const std::string& path, const void* data, size_t si
 inline OutputResult writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   return writeWholeFile(path, bytes.data(), bytes.size());
 }
+
+// Flushes everything written so far to the disk (POSIX; on Windows each
+// file is flushed at its commit whatever syncEach says).
+void syncOutputs();
 
 // Reports a failed write, flush or rename through perror:
 // "ERROR: failed to write PATH: reason".

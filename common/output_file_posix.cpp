@@ -200,7 +200,7 @@ bool AtomicFile::commit() {
   if (std::fflush(file) != 0 || std::ferror(file)) err = errno ? errno : EIO;
   // On the disk before the rename, so a crash never leaves an empty file
   // under the final name. EINVAL: a file system that cannot sync.
-  if (!err && kSync && fsync(fileno(file)) != 0 && errno != EINVAL) err = errno;
+  if (!err && kSync && syncEach && fsync(fileno(file)) != 0 && errno != EINVAL) err = errno;
   if (std::fclose(file) != 0 && !err) err = errno;
   file = nullptr;
   if (!err) {
@@ -214,7 +214,7 @@ bool AtomicFile::commit() {
     }
   }
   if (committed) {
-    if (kSync) syncFolder(temp_list::folderOf(target));
+    if (kSync && syncEach) syncFolder(temp_list::folderOf(target));
     return true;
   }
   discard();
@@ -238,5 +238,9 @@ void AtomicFile::discard() {
 }
 
 void removeTemporaryFiles() { temp_list::forEach(temp_list::removeOne); }
+
+void syncOutputs() {
+  if (kSync) ::sync();
+}
 
 }  // namespace kit

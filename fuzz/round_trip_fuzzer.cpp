@@ -37,7 +37,7 @@ bool compile(const std::string& code, const std::string& path, Records& records)
     } else if (code == "MP") {
       kiln::compileMap(path, db, "MP");
     } else {
-      kiln::findCompiler(code)(run, path, code.c_str());
+      kiln::findCompiler(code)(run, path, code.c_str(), db);
     }
     for (size_t i = 0; i < db.recordOffsets.size(); ++i) {
       size_t start = db.recordOffsets[i] + 2;

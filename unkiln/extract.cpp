@@ -9,6 +9,7 @@
 #include <set>
 
 #include "common/files.h"
+#include "common/output_file.h"
 #include "kiln/graphics/bitmap_decode.h"
 #include "kiln/graphics/font_decode.h"
 #include "kiln/graphics/palette_decode.h"
@@ -54,6 +55,7 @@ struct Extraction {
   int unreproducible = 0;
   bool writeFailed = false;
   int files = 0;
+  int rewritten = 0;  // files whose bytes changed
 };
 
 void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const std::string& why) {
@@ -62,18 +64,31 @@ void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const
   ++x.unreproducible;
 }
 
-// Writes DIR/relative whole, creating its folder.
+// Writes DIR/relative whole, creating its folder. An extraction writes
+// thousands of files: they reach the disk together, once the last is written
+// (a sync each would take a hundred times longer than the extraction).
+// A file that already holds these bytes (an extraction run again) is left
+// as it is, so that its date does not change either.
 bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, size_t size) {
   fs::path path = fs::path(x.dir) / fs::path(relative);
   std::error_code ec;
+  if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == size && !ec) {
+    std::vector<uint8_t> old;
+    if (kit::readWholeFile(path.string(), old) && old.size() == size && (!size || !std::memcmp(old.data(), bytes, size))) {
+      ++x.files;
+      return true;
+    }
+  }
   fs::create_directories(path.parent_path(), ec);
   kit::AtomicFile out;
-  if (!out.open(path.string()) || (size && std::fwrite(bytes, 1, size, out.file) != size) || !out.commit()) {
+  out.syncEach = false;
+  if (!out.open(path.string()) || (size && !out.write(bytes, size)) || !out.commit()) {
     std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
     x.writeFailed = true;
     return false;
   }
   ++x.files;
+  ++x.rewritten;
   return true;
 }
 bool writeOutput(Extraction& x, const std::string& relative, const std::string& text) {
@@ -395,6 +410,7 @@ int runExtract(const Args& args) {
     extractDatabase(x, f, stem);
   }
   writeOutput(x, "pdbs.cfg", x.config);
+  if (x.rewritten) kit::syncOutputs();
   if (!files.empty())
     std::printf("Extracted %zu databases into %s (%d files). Rebuild with SOURCE_DATE_EPOCH=%lld.\n", files.size(),
                 x.dir.c_str(), x.files, (long long)files[0].header.created - 2082844800LL);
