@@ -166,8 +166,15 @@ void databaseLine(RunState& run, const std::string& line) {
   std::printf("%s", kSeparatorLine);
   std::printf("Creating %s.pdb: \"%s\" <%s> <%s> %s v%d.%d\n", fileName.c_str(), dbName.c_str(), kCreator,
               type.c_str(), auText.c_str(), major, minor);
-  run.openDatabase = createPDB(dbName, listedFilePath(run, fileName), fourCharCode(type),
-                               fourCharCode(kCreator), uint16_t(major * 256 + minor));
+  try {
+    run.openDatabase = createPDB(dbName, listedFilePath(run, fileName), fourCharCode(type),
+                                 fourCharCode(kCreator), uint16_t(major * 256 + minor));
+  } catch (const kit::Exit&) {
+    // A database that cannot be created (most often a NAME that is not the
+    // adventure's folder) is the fault of this line.
+    printAt(run.configPath, run.configLine);
+    throw;
+  }
   addPDBEntry(*run.openDatabase, "AU", reinterpret_cast<const uint8_t*>(auText.c_str()), auText.size() + 1);
 }
 
