@@ -363,7 +363,7 @@ TEST(KilnBuild, DatabaseThatCannotBeCreatedEndsAtOnce) {
   Result r = k.kiln({"-fs", cfg}, {{"TMIIDEV", "\x01"}});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, std::string(kBanner) + "ERROR: failed to open " + k.adv +
-                       "/Missing/q.pdb\n: No such file or directory\n");
+                       "/Missing/q.pdb\n: No such file or directory\n  at " + cfg + ":3\n");
   EXPECT_EQ(r.out.find("Press ENTER"), std::string::npos);  // no pause even without TMIIDEV
 }
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "kiln/graphics/graphics_test_support.h"
 #include "tests/adventure.h"
@@ -49,6 +50,24 @@ TEST(KilnPaletteFont, BadPaletteStopsTheBuildLeavingNoDatabase) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("ERROR: .bmp file too short for its information header\n"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(k.quest + "/q.pdb"));
+}
+
+TEST(KilnPaletteFont, PaletteFaultNamesItsFileOnce) {
+  Kit k;
+  Bytes sixteen = readBytes(k.path("palette.bmp"));
+  sixteen[46] = 16;  // colours used: 16 of 256
+  sixteen[47] = 0;
+  k.write("sixteen.bmp", sixteen);
+  k.write("picture.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+  const std::pair<const char*, const char*> cases[] = {
+      {"sixteen.bmp", "ERROR: only 8 bit .bmp file with 256 colors.  Found 8: 16\n"},
+      {"picture.png", "ERROR: input file is not a .bmp format\n"},
+  };
+  for (const auto& [file, message] : cases) {
+    Result r = k.build(std::string("!NAME:Quest\n!TADV:q:Quest.QST1:x:1.0\nPA ") + file + "\n");
+    EXPECT_EQ(r.status, 1) << file;
+    EXPECT_EQ(r.err, std::string("Talmoric ][ Resource Compiler. V0.99.1\n") + message + "  at " + k.path(file) + "\n");
+  }
 }
 
 // A B8 list against the sample palette, built with -hist: the colour warning

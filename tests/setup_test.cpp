@@ -80,6 +80,22 @@ TEST(KilnWarnings, FileBesideACopiedConfigurationIsNotTheOneRead) {
   EXPECT_EQ(readBytes(a.path("q.pdb")), original);
 }
 
+TEST(KilnWarnings, WithoutFsTheBuildDirectoryIsNoCopy) {
+  // Forgetting -fs on POSIX joins the build directory with "\": that is the
+  // folder of the configuration all the same, and the fault is the file kiln
+  // cannot open, not a copied configuration.
+#ifdef _WIN32
+  GTEST_SKIP() << "\\ is a separator on Windows";
+#endif
+  Adventure a;
+  a.write("pdbs.cfg", "!NAME:Quest\n!TADV:q:Quest.ABCD:a:1\nTX texts.txt\nRW Hi 1.0\n");
+  a.write("texts.txt", "1 HELLO \"Hello\"\n");
+  Result r = a.kiln({a.path("pdbs.cfg")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(kBanner) + "ERROR: Could not open text file: No such file or directory\n  at " + a.adv +
+                       "\\Quest\\texts.txt\n");
+}
+
 // The settings file below the scratch folder's HOME.
 const char kSettings[] = ".config/Brindlewood/DEZARED.conf";
 

@@ -59,6 +59,23 @@ void lineVersion(const RunState& run, const std::string& text, int& minor, int& 
   }
 }
 
+// Whether the configuration's folder is the build directory. Without -fs on
+// POSIX the build directory is joined with "\", a plain character there; read
+// as "/" it is the folder the author meant, and a configuration lying in it is
+// no copy (the file that then cannot be opened is the fault to report).
+bool sameFolder(const std::filesystem::path& folder, const std::string& buildDirectory) {
+  namespace fs = std::filesystem;
+  std::string build = buildDirectory;
+#ifndef _WIN32
+  for (char& c : build)
+    if (c == '\\') c = '/';
+#endif
+  std::error_code ec;
+  if (fs::equivalent(folder, fs::path(build), ec)) return true;
+  fs::path absolute = fs::absolute(fs::path(build), ec).lexically_normal();
+  return !ec && absolute == folder;
+}
+
 // The author copied an adventure and builds the copy's configuration: its
 // files are still read from AdventuresPath + NAME. Say so when the copy holds
 // a file of the name the line gives.
@@ -68,7 +85,7 @@ void warnIfBesideConfig(const RunState& run, const std::string& name) {
   std::error_code ec;
   fs::path configFolder = fs::absolute(fs::path(run.configPath), ec).lexically_normal().parent_path();
   if (ec || configFolder.empty()) return;
-  if (fs::equivalent(configFolder, fs::path(run.buildDirectory), ec)) return;
+  if (sameFolder(configFolder, run.buildDirectory)) return;
   if (!fs::is_regular_file(configFolder / name, ec)) return;
   std::fprintf(stderr, "WARNING: %s is read from the build directory %s, not from %s beside the configuration\n",
                name.c_str(), run.buildDirectory.c_str(), configFolder.string().c_str());
@@ -149,8 +166,15 @@ void databaseLine(RunState& run, const std::string& line) {
   std::printf("%s", kSeparatorLine);
   std::printf("Creating %s.pdb: \"%s\" <%s> <%s> %s v%d.%d\n", fileName.c_str(), dbName.c_str(), kCreator,
               type.c_str(), auText.c_str(), major, minor);
-  run.openDatabase = createPDB(dbName, listedFilePath(run, fileName), fourCharCode(type),
-                               fourCharCode(kCreator), uint16_t(major * 256 + minor));
+  try {
+    run.openDatabase = createPDB(dbName, listedFilePath(run, fileName), fourCharCode(type),
+                                 fourCharCode(kCreator), uint16_t(major * 256 + minor));
+  } catch (const kit::Exit&) {
+    // A database that cannot be created (most often a NAME that is not the
+    // adventure's folder) is the fault of this line.
+    printAt(run.configPath, run.configLine);
+    throw;
+  }
   addPDBEntry(*run.openDatabase, "AU", reinterpret_cast<const uint8_t*>(auText.c_str()), auText.size() + 1);
 }
 

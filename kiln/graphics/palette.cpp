@@ -26,14 +26,6 @@ constexpr uint32_t kBiRgb = 0, kBiRle8 = 1;
   kit::fail(1);
 }
 
-// The two refusals an author meets with a picture of the wrong kind (a PNG, a
-// BMP of another depth) also name the file.
-[[noreturn]] void refuseFile(const std::string& path, const char* message) {
-  std::fputs(message, stderr);
-  std::fprintf(stderr, "  at %s\n", path.c_str());
-  kit::fail(1);
-}
-
 // Where the colour table lies: it follows the information header whatever
 // that header's version; the OS/2 core header has 3-byte colours.
 struct ColourTable {
@@ -41,11 +33,12 @@ struct ColourTable {
   size_t entrySize = 4;
 };
 
-// Checks what the palette needs of a BMP and finds its colour table.
-ColourTable findColourTable(const std::string& path, const std::vector<uint8_t>& bmp) {
+// Checks what the palette needs of a BMP and finds its colour table. Its
+// faults do not name the file: the caller says where, once.
+ColourTable findColourTable(const std::vector<uint8_t>& bmp) {
   const uint8_t* b = bmp.data();
   size_t size = bmp.size();
-  if (size < 6 || b[0] != 'B' || b[1] != 'M') refuseFile(path, "ERROR: input file is not a .bmp format\n");
+  if (size < 6 || b[0] != 'B' || b[1] != 'M') refuse("ERROR: input file is not a .bmp format\n");
   uint32_t sizeField = readLE32(b + 2);
   if (sizeField != size) {
     std::fprintf(stderr, "ERROR: file size %ld != %ld\n", long(sizeField), long(size));
@@ -67,7 +60,6 @@ ColourTable findColourTable(const std::string& path, const std::vector<uint8_t>&
   if (bitsPerPixel != 8 || (coloursUsed != 256 && coloursUsed != 0)) {
     std::fprintf(stderr, "ERROR: only 8 bit .bmp file with 256 colors.  Found %d: %ld\n", bitsPerPixel,
                  long(coloursUsed));
-    std::fprintf(stderr, "  at %s\n", path.c_str());
     kit::fail(1);
   }
   // Only the colour table is used, so run-length pixels do no harm; other
@@ -158,7 +150,7 @@ std::array<ShadeTable, 5> buildShadeTables(const Palette& palette) {
 const Palette& compilePalette(GraphicsState& graphics, FILE*& listing, const std::string& path, const char* code,
                               Database& db) {
   std::vector<uint8_t> bmp = readImageFile(path);
-  const ColourTable table = findColourTable(path, bmp);
+  const ColourTable table = findColourTable(bmp);
 
   // The listing shows the file's own order, before rearranging.
   Palette palette{};
