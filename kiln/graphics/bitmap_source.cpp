@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "kiln/graphics/bitmap.h"
 #include "kiln/graphics/bitmap_decode.h"
 #include "kiln/graphics/bitmap_format.h"
 #include "kiln/graphics/bmp_write.h"
