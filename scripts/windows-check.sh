@@ -80,7 +80,7 @@ set +e
 out=$(wine build-win/bin/advpath.exe </dev/null 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}")
 status=$?
 set -e
-expected=$'Can\'t find AdventuresPath in registry\nare you sure you installed DEZARED correctly?'
+expected=$'Can\'t find AdventuresPath in registry\nare you sure you installed DEZARED correctly?\n  set it with: advpath -init FOLDER (or the AdventuresPath environment variable)'
 if [ "$out" = "$expected" ] && [ $status -eq 1 ]; then pass; else fail "advpath.exe (status $status) printed: $out"; fi
 
 say "sample adventure with kiln.exe"
