@@ -109,6 +109,23 @@ std::string temporaryName(const std::string& target) {
 
 AtomicFile::~AtomicFile() { discard(); }
 
+void AtomicFile::discard() {
+  int saved = errno;
+  if (file) {
+    std::fclose(file);
+    file = nullptr;
+  }
+  if (slot >= 0) {
+    temp_list::InterruptGuard guard;
+    temp_list::removeOne(tmpPath.c_str());
+    temp_list::release(slot);
+    slot = -1;
+  }
+  errno = saved;
+}
+
+void removeTemporaryFiles() { temp_list::forEach(temp_list::removeOne); }
+
 bool AtomicFile::write(const void* data, size_t size) {
   if (!file) {
     errno = EBADF;

@@ -16,12 +16,13 @@ namespace kit {
 
 namespace temp_list {
 
+void removeOne(const char* path) { unlink(path); }
+
 namespace {
 
 // SIGPIPE too: kiln's output piped into head ends it as surely as Ctrl+C.
 const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
-void removeOne(const char* path) { unlink(path); }
 
 // Removes the temporary files, then ends the process by the same signal with
 // its default action, so that a shell sees 130, 143 or 129 and a calling make
@@ -221,23 +222,6 @@ bool AtomicFile::commit() {
   errno = err;
   return false;
 }
-
-void AtomicFile::discard() {
-  int saved = errno;
-  if (file) {
-    std::fclose(file);
-    file = nullptr;
-  }
-  if (slot >= 0) {
-    temp_list::InterruptGuard guard;
-    unlink(tmpPath.c_str());
-    temp_list::release(slot);
-    slot = -1;
-  }
-  errno = saved;
-}
-
-void removeTemporaryFiles() { temp_list::forEach(temp_list::removeOne); }
 
 void syncOutputs() {
   if (kSync) ::sync();

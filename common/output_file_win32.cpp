@@ -15,13 +15,14 @@ namespace kit {
 
 namespace temp_list {
 
+void removeOne(const char* path) { DeleteFileA(path); }
+
 namespace {
 
 // The console's control handler runs on a thread of its own, so the list is
 // changed only under this lock; the handler takes it and never gives it back.
 SRWLOCK listLock = SRWLOCK_INIT;
 
-void removeOne(const char* path) { DeleteFileA(path); }
 
 // Ctrl+C, Ctrl+Break, a closed console, logoff or shutdown: the temporary
 // files go (an open one is deleted as its handle closes), then the process
@@ -181,23 +182,6 @@ bool AtomicFile::commit() {
   errno = err;
   return false;
 }
-
-void AtomicFile::discard() {
-  int saved = errno;
-  if (file) {
-    std::fclose(file);
-    file = nullptr;
-  }
-  if (slot >= 0) {
-    temp_list::InterruptGuard guard;
-    DeleteFileA(tmpPath.c_str());
-    temp_list::release(slot);
-    slot = -1;
-  }
-  errno = saved;
-}
-
-void removeTemporaryFiles() { temp_list::forEach(temp_list::removeOne); }
 
 // Each file was flushed at its commit: Windows has no cheap flush of them all.
 void syncOutputs() {}

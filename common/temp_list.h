@@ -15,6 +15,8 @@ namespace kit::temp_list {
 int hold(const std::string& path);
 // Takes the path at place off the list (nothing for -1). Inside an InterruptGuard.
 void release(int place);
+// Removes one file (unlink, DeleteFile). Async-signal-safe.
+void removeOne(const char* path);
 // Calls remove on every path on the list. Async-signal-safe when remove is.
 void forEach(void (*remove)(const char* path));
 
