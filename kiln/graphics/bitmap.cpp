@@ -255,7 +255,11 @@ int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t co
 
 void convertBitmap(GraphicsState& graphics, const std::string& path, Database& db, int compressFlag, const char* code,
                    int depth, const Palette* palette, BitmapTotals& totals) {
-  std::vector<uint8_t> file = readImageFile(path);
+  convertBitmap(graphics, path, readImageFile(path), db, compressFlag, code, depth, palette, totals);
+}
+
+void convertBitmap(GraphicsState& graphics, const std::string& path, std::vector<uint8_t> file, Database& db,
+                   int compressFlag, const char* code, int depth, const Palette* palette, BitmapTotals& totals) {
   ImageHeader header;
   const std::string headerFaultText = readImageHeader(file, header);
   if (header.kind == ImageKind::other) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kiln/graphics/graphics_state.h"
 #include "kiln/pdb/pdb.h"
@@ -28,5 +29,9 @@ int matchBrushColor(GraphicsState& graphics, const Palette& palette, uint32_t co
 // compressFlag 0 forbids run-length compression. Every fault ends the run.
 void convertBitmap(GraphicsState& graphics, const std::string& path, Database& db, int compressFlag, const char* code,
                    int depth, const Palette* palette, BitmapTotals& totals);
+
+// The same with the file's bytes already read (file).
+void convertBitmap(GraphicsState& graphics, const std::string& path, std::vector<uint8_t> file, Database& db,
+                   int compressFlag, const char* code, int depth, const Palette* palette, BitmapTotals& totals);
 
 }  // namespace kiln

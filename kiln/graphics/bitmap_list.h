@@ -7,8 +7,6 @@
 #include "kiln/build_paths.h"
 #include "kiln/graphics/graphics_state.h"
 #include "kiln/pdb/pdb.h"
-#include "kiln/graphics/graphics_state.h"
-#include "kiln/pdb/pdb.h"
 
 namespace kiln {
 

@@ -1,12 +1,16 @@
 #include "kiln/graphics/bitmap_list.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kiln/driver/dispatch.h"
@@ -137,6 +141,43 @@ TEST(CompileBitmapList, PaletteAndOpenFailures) {
   EXPECT_EQ(o.status, 1);
   o = capture([&] { compileBitmapList(b.run.paths(), b.run.graphics, b.dir.path("."), "B4", b.db(), 4, nullptr); });
   EXPECT_EQ(o.err, "ERROR: Could not open brush file: Is a directory\n" + at(b.dir.path(".")));
+}
+
+// The images of a list are read ahead of their conversion; a file that cannot
+// be read is still reported when its entry is reached: after the warnings of
+// the entries before it, with nothing of the entries after it.
+TEST(CompileBitmapList, AnUnreadableImageInALongListStopsTheListThere) {
+  TestBuild b;
+  Palette palette = testing::cubePalette();
+  TestBmp t;
+  t.colours = {rgb(10, 20, 30)};  // not in the palette: a warning for each file
+  t.rows = {{0, 0, 0, 0}};
+  b.dir.write("warm.bmp", makeBmp(t));
+  b.dir.write("cool.bmp", makeBmp(t));
+  std::filesystem::create_directory(b.dir.path("folder"));
+  std::vector<std::pair<std::string, std::string>> cases = {{"missing.bmp", "No such file or directory"},
+                                                            {"folder", "Is a directory"}};
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo(b.dir.path("fifo").c_str(), 0600), 0);
+  cases.push_back({"fifo", "Illegal seek"});
+#endif
+  for (const auto& [bad, reason] : cases) {
+    std::string list, warnings;
+    for (int i = 0; i < 70; ++i) {
+      std::string name = i == 40 ? bad : i % 2 ? "cool.bmp" : "warm.bmp";
+      list += std::to_string(i) + " " + name + "\n";
+      if (i < 40) warnings += "\nWARNING: could not find exact color match\n         brush: " + b.dir.path(name) + "\n";
+    }
+    const size_t before = b.db().recordOffsets.size();
+    Outcome o = compileList(b, list, 8, &palette, "B8");
+    EXPECT_EQ(o.err, warnings + "ERROR: Can not open " + b.dir.path(bad) + ": " + reason + "\n" +
+                         at(b.dir.path("list.txt"), 41));
+    EXPECT_EQ(o.out, "");
+    EXPECT_TRUE(o.exited);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.pause);
+    EXPECT_EQ(b.db().recordOffsets.size() - before, 40u);
+  }
 }
 
 TEST(CompileBitmapList, DispatchRowsApplyTheDepthRule) {

@@ -1,0 +1,98 @@
+#include "kiln/graphics/read_ahead.h"
+
+#include <system_error>
+#include <utility>
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace kiln {
+
+namespace {
+
+// Bigger files are left for the compiling thread, so that the window never
+// holds more than kMaxBytes: the reader starts a file only below half of it.
+constexpr long kReadAheadLimit = long(ImageReadAhead::kMaxBytes / 2);
+
+}  // namespace
+
+ImageReadAhead::ImageReadAhead(std::vector<std::string> list) : paths(std::move(list)), slots(paths.size()) {
+  if (paths.size() < 2) return;  // nothing to overlap
+#ifndef _WIN32
+  // Signals belong to the compiling thread: an interrupt's clean-up must not
+  // run here while the compiler has interrupts blocked. The reader inherits
+  // the mask at its start.
+  sigset_t all, saved;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &saved);
+#endif
+  try {
+    reader = std::thread([this] { readAll(); });
+  } catch (const std::system_error&) {
+    // No second thread to be had: every file is read when it is taken.
+  }
+#ifndef _WIN32
+  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+#endif
+}
+
+ImageReadAhead::~ImageReadAhead() { stopReading(); }
+
+void ImageReadAhead::stopReading() {
+  if (!reader.joinable()) return;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    stop = true;
+  }
+  room.notify_one();
+  reader.join();
+}
+
+void ImageReadAhead::readAll() {
+  for (size_t i = 0; i < paths.size(); ++i) {
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      while (!stop && (i - takenCount >= kMaxFiles || windowBytes >= size_t(kReadAheadLimit))) {
+        readerWaiting = true;
+        room.wait(hold);
+      }
+      readerWaiting = false;
+      if (stop) return;
+    }
+    ImageFileRead read = loadImageFile(paths[i], kReadAheadLimit);
+    std::lock_guard<std::mutex> hold(lock);
+    windowBytes += read.bytes.size();
+    slots[i] = std::move(read);
+    readCount = i + 1;
+    if (compilerWaiting) ready.notify_one();
+  }
+}
+
+std::vector<uint8_t> ImageReadAhead::take(const std::string& path) {
+  if (!reader.joinable() || nextToTake >= paths.size() || paths[nextToTake] != path) {
+    // Out of step with the list (never expected): read the rest here.
+    stopReading();
+    return readImageFile(path);
+  }
+  const size_t i = nextToTake++;
+  ImageFileRead read;
+  {
+    std::unique_lock<std::mutex> hold(lock);
+    while (readCount <= i) {
+      compilerWaiting = true;
+      ready.wait(hold);
+    }
+    compilerWaiting = false;
+    read = std::move(slots[i]);
+    takenCount = i + 1;
+    windowBytes -= read.bytes.size();
+    // Wake the reader once the window has half drained, not for every file.
+    if (readerWaiting && readCount - takenCount <= kMaxFiles / 2 && windowBytes <= size_t(kReadAheadLimit) / 2)
+      room.notify_one();
+  }
+  if (nextToTake == paths.size()) reader.join();  // it has read its last file
+  return takeImageFile(std::move(read), path);
+}
+
+}  // namespace kiln
