@@ -6,6 +6,9 @@
 #ifndef _WIN32
 #include <signal.h>
 #endif
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace kiln {
 
@@ -15,10 +18,21 @@ namespace {
 // holds more than kMaxBytes: the reader starts a file only below half of it.
 constexpr long kReadAheadLimit = long(ImageReadAhead::kMaxBytes / 2);
 
+// The processors this run may use; 0 when unknown.
+unsigned usableProcessors() {
+#ifdef __linux__
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return unsigned(CPU_COUNT(&set));
+#endif
+  return std::thread::hardware_concurrency();
+}
+
 }  // namespace
 
 ImageReadAhead::ImageReadAhead(std::vector<std::string> list) : paths(std::move(list)), slots(paths.size()) {
-  if (paths.size() < 2) return;  // nothing to overlap
+  // Nothing to overlap with fewer than two files, or with one processor
+  // (taskset, a container's limit), where the thread would only cost.
+  if (paths.size() < 2 || usableProcessors() == 1) return;
 #ifndef _WIN32
   // Signals belong to the compiling thread: an interrupt's clean-up must not
   // run here while the compiler has interrupts blocked. The reader inherits
