@@ -55,7 +55,7 @@ struct Extraction {
   int unreproducible = 0;
   bool writeFailed = false;
   int files = 0;
-  int rewritten = 0;  // files whose bytes changed
+  kit::OutputBatch outputs;  // the files whose bytes changed, renamed into place together at the end
 };
 
 void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const std::string& why) {
@@ -65,8 +65,8 @@ void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const
 }
 
 // Writes DIR/relative whole, creating its folder. An extraction writes
-// thousands of files: they reach the disk together, once the last is written
-// (a sync each would take a hundred times longer than the extraction).
+// thousands of files: they reach the disk together at the end of the run (a
+// sync each would take a hundred times longer than the extraction).
 // A file that already holds these bytes (an extraction run again) is left
 // as it is, so that its date does not change either.
 bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, size_t size) {
@@ -80,15 +80,12 @@ bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, 
     }
   }
   fs::create_directories(path.parent_path(), ec);
-  kit::AtomicFile out;
-  out.syncEach = false;
-  if (!out.open(path.string()) || (size && !out.write(bytes, size)) || !out.commit()) {
+  if (x.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
     std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
     x.writeFailed = true;
     return false;
   }
   ++x.files;
-  ++x.rewritten;
   return true;
 }
 bool writeOutput(Extraction& x, const std::string& relative, const std::string& text) {
@@ -410,7 +407,11 @@ int runExtract(const Args& args) {
     extractDatabase(x, f, stem);
   }
   writeOutput(x, "pdbs.cfg", x.config);
-  if (x.rewritten) kit::syncOutputs();
+  // Every file written whole goes into place, whatever failed on the way.
+  if (!x.outputs.commit()) {
+    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", x.outputs.failedPath().c_str(), std::strerror(errno));
+    x.writeFailed = true;
+  }
   if (!files.empty())
     std::printf("Extracted %zu databases into %s (%d files). Rebuild with SOURCE_DATE_EPOCH=%lld.\n", files.size(),
                 x.dir.c_str(), x.files, (long long)files[0].header.created - 2082844800LL);

@@ -67,12 +67,14 @@ struct Preview {
   std::set<std::string> taken;  // file names written, in lower case
   int status = 0;
   int files = 0;
+  // Thousands of pictures: they reach the disk together at the end, not one
+  // sync at a time.
+  kit::OutputBatch outputs;
 };
 
 bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t size) {
   const fs::path path = p.dir / name;
-  kit::AtomicFile out;
-  if (!out.open(path.string()) || (size && std::fwrite(bytes, 1, size, out.file) != size) || !out.commit()) {
+  if (p.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
     std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
     p.status = 1;
     return false;
@@ -252,6 +254,10 @@ int runPreview(const Args& args) {
   }
   const std::string html = previewPage(pages, scale);
   writeFile(p, "index.html", html.data(), html.size());
+  if (!p.outputs.commit()) {
+    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", p.outputs.failedPath().c_str(), std::strerror(errno));
+    p.status = 1;
+  }
   std::printf("Previewed %zu databases into %s (%d files): open %s\n", files.size(), p.dir.string().c_str(), p.files,
               (p.dir / "index.html").string().c_str());
   return p.status;
