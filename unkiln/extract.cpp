@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "common/files.h"
 #include "common/output_file.h"
@@ -198,6 +201,27 @@ int bitmapDepth(const std::string& c) {
   return c[1] == '2' ? 2 : c[1] == '4' ? 4 : c[1] == '8' ? 8 : 0;
 }
 
+// The picture behind one bitmap record, or why there is none.
+struct BitmapSource {
+  std::string why;
+  std::vector<uint8_t> bmp;
+  int compressFlag = 1;
+};
+
+BitmapSource bitmapSourceOf(const Extraction& x, const PdbRecord& r, int depth) {
+  BitmapSource out;
+  kiln::DecodedBitmap bitmap;
+  if (x.graphicsDepth && x.graphicsDepth != depth)
+    out.why = "its bit depth differs from the build's first brush or tile list (" + std::to_string(x.graphicsDepth) + ")";
+  else if (depth == 8 && !x.havePalette)
+    out.why = "no palette comes before this 8-bit bitmap";
+  else if (kiln::decodeBitmap(r.data, r.length, bitmap, out.why) && bitmap.depth != depth)
+    out.why = "the bitmap's depth differs from its code's";
+  else if (out.why.empty())
+    kiln::bitmapSource(bitmap, x.havePalette ? &x.palette : nullptr, out.bmp, out.compressFlag, out.why);
+  return out;
+}
+
 // Consecutive bitmap records of one code: one list and a picture each.
 size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, size_t first) {
   const std::string code = f.records[first].code;
@@ -206,33 +230,47 @@ size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, s
   int entry = 0;
   size_t count = runLength(f, first);
   std::string folder = stem + "-" + std::to_string(first) + "-" + code;
-  size_t i = first;
-  for (; i < f.records.size() && f.records[i].code == code; ++i) {
-    const PdbRecord& r = f.records[i];
-    std::string why;
-    kiln::DecodedBitmap bitmap;
-    std::vector<uint8_t> bmp;
-    int compressFlag = 1;
-    if (x.graphicsDepth && x.graphicsDepth != depth)
-      why = "its bit depth differs from the build's first brush or tile list (" + std::to_string(x.graphicsDepth) + ")";
-    else if (depth == 8 && !x.havePalette)
-      why = "no palette comes before this 8-bit bitmap";
-    else if (kiln::decodeBitmap(r.data, r.length, bitmap, why) && bitmap.depth != depth)
-      why = "the bitmap's depth differs from its code's";
-    else if (why.empty())
-      kiln::bitmapSource(bitmap, x.havePalette ? &x.palette : nullptr, bmp, compressFlag, why);
-    if (!why.empty()) {
-      notReproduced(x, f, r, why);
-      continue;
+  // The pictures are made a window at a time on two threads, then written
+  // and reported in record order: the bulk of an extraction's work, and
+  // each picture depends on its record alone.
+  constexpr size_t kWindow = 128;
+  std::vector<BitmapSource> sources;
+  for (size_t start = first; start < first + count; start += kWindow) {
+    const size_t end = std::min(first + count, start + kWindow);
+    sources.assign(end - start, {});
+    auto make = [&](size_t from) {
+      for (size_t i = start + from; i < end; i += 2) {
+        try {
+          sources[i - start] = bitmapSourceOf(x, f.records[i], depth);
+        } catch (const std::bad_alloc&) {
+          sources[i - start].why = "out of memory";
+        }
+      }
+    };
+    std::thread other;
+    try {
+      other = std::thread(make, 1);
+    } catch (const std::system_error&) {
+      make(1);  // no second thread to be had: one does it all
     }
-    std::string name = uniqueName(x.taken, listFolder(folder, i - first, count) + std::to_string(r.index), ".bmp");
-    if (writeOutput(x, name, bmp.data(), bmp.size()))
-      list += std::to_string(entry++) + " " + name + " " + std::to_string(compressFlag) + "\n";
+    make(0);
+    if (other.joinable()) other.join();
+    for (size_t i = start; i < end; ++i) {
+      const PdbRecord& r = f.records[i];
+      const BitmapSource& source = sources[i - start];
+      if (!source.why.empty()) {
+        notReproduced(x, f, r, source.why);
+        continue;
+      }
+      std::string name = uniqueName(x.taken, listFolder(folder, i - first, count) + std::to_string(r.index), ".bmp");
+      if (writeOutput(x, name, source.bmp.data(), source.bmp.size()))
+        list += std::to_string(entry++) + " " + name + " " + std::to_string(source.compressFlag) + "\n";
+    }
   }
   x.graphicsDepth = depth;
   std::string listName = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-" + code, ".txt");
   if (writeOutput(x, listName, list)) x.config += code + " " + listName + "\n";
-  return i;
+  return first + count;
 }
 
 // PA and the five shade tables after it: one PA line and its 8-bit BMP.
