@@ -47,6 +47,13 @@ Palette randomPalette(std::mt19937& random) {
   return p;
 }
 
+std::array<ShadeTable, 5> randomShades(std::mt19937& random) {
+  std::array<ShadeTable, 5> shades;
+  for (auto& t : shades)
+    for (auto& s : t) s = uint8_t(random());
+  return shades;
+}
+
 DecodedBitmap randomBitmap(std::mt19937& random, int depth, int width, int height) {
   DecodedBitmap b;
   b.width = width;
@@ -71,9 +78,7 @@ TEST(PreviewImage, GrayLevelsFromWhiteToBlack) {
 TEST(PreviewImage, BitmapsAndShadeStripsPixelForPixel) {
   std::mt19937 random(7);
   const Palette palette = randomPalette(random);
-  std::array<ShadeTable, 5> shades;
-  for (auto& t : shades)
-    for (auto& s : t) s = uint8_t(random());
+  const std::array<ShadeTable, 5> shades = randomShades(random);
   for (int depth : {2, 4, 8}) {
     DecodedBitmap b = randomBitmap(random, depth, 12, 5);
     Decoded png = readPng(encodePng(drawBitmap(b, &palette)));
@@ -153,9 +158,7 @@ TEST(PreviewImage, SwatchesSheetsAndScaling) {
 TEST(PreviewImage, PalettePngsDecodeAsTheirRgbaTwins) {
   std::mt19937 random(11);
   const Palette palette = randomPalette(random);
-  std::array<ShadeTable, 5> shades;
-  for (auto& t : shades)
-    for (auto& s : t) s = uint8_t(random());
+  const std::array<ShadeTable, 5> shades = randomShades(random);
   const DecodedBitmap masked8 = randomBitmap(random, 8, 13, 7), gray2 = randomBitmap(random, 2, 9, 4),
                       gray4 = randomBitmap(random, 4, 17, 3);
   DecodedBitmap all = randomBitmap(random, 8, 32, 9);  // every slot and transparency: 257 colours
