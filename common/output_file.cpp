@@ -180,6 +180,8 @@ OutputBatch::~OutputBatch() { discard(); }
 OutputResult OutputBatch::add(const std::string& path, const void* data, size_t size) {
   auto out = std::make_unique<AtomicFile>();
   if (!out->open(path)) return OutputResult::createFailed;
+  // The bytes are here whole: one write, not a buffer's worth at a time.
+  std::setvbuf(out->file, nullptr, _IONBF, 0);
   // Closed now: a batch holds more files than a process may keep open.
   if (!out->write(data, size) || !out->finish(false)) {
     int saved = errno;

@@ -91,12 +91,20 @@ constexpr bool kSync = true;
 // Follows a chain of symbolic links to the file it ends at, so that the new
 // file replaces that one and every link stays. A path that is no link (or
 // does not exist) is its own end.
-bool followLinks(const std::string& path, std::string& end) {
+bool followLinks(const std::string& path, std::string& end, struct stat& endStat, bool& exists) {
   std::string current = path;
   for (int hops = 0;; ++hops) {
     struct stat st;
-    if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+    if (lstat(current.c_str(), &st) != 0) {
+      // A missing end (ENOENT), or one that cannot be looked at (errno says why).
       end = current;
+      exists = false;
+      return true;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      end = current;
+      endStat = st;
+      exists = true;
       return true;
     }
     if (hops == kMaxLinks) {
@@ -135,10 +143,12 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   committed = false;
   replacing = false;
   keptMode = 0;
-  if (!followLinks(finalPath, target)) return false;
-
-  struct stat st;
-  if (stat(target.c_str(), &st) == 0) {
+  // The end of the links is looked at once: an extraction opens thousands
+  // of outputs.
+  struct stat st = {};
+  bool exists = false;
+  if (!followLinks(finalPath, target, st, exists)) return false;
+  if (exists) {
     // A folder or other non-file in the way is refused now, where creating
     // the output is reported, not when the rename meets it.
     if (!S_ISREG(st.st_mode)) {

@@ -58,6 +58,7 @@ struct Extraction {
   int unreproducible = 0;
   bool writeFailed = false;
   int files = 0;
+  std::set<std::string> folders;  // made already
   kit::OutputBatch outputs;  // the files whose bytes changed, renamed into place together at the end
 };
 
@@ -75,14 +76,15 @@ void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const
 bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, size_t size) {
   fs::path path = fs::path(x.dir) / fs::path(relative);
   std::error_code ec;
-  if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == size && !ec) {
+  // One look at the disk: a missing file or a folder gives no size.
+  if (fs::file_size(path, ec) == size && !ec) {
     std::vector<uint8_t> old;
     if (kit::readWholeFile(path.string(), old) && old.size() == size && (!size || !std::memcmp(old.data(), bytes, size))) {
       ++x.files;
       return true;
     }
   }
-  fs::create_directories(path.parent_path(), ec);
+  if (x.folders.insert(path.parent_path().string()).second) fs::create_directories(path.parent_path(), ec);
   if (x.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
     std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
     x.writeFailed = true;
