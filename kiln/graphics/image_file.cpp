@@ -23,7 +23,9 @@ namespace {
 #ifdef _WIN32
 constexpr int kReadFlags = O_RDONLY | O_BINARY;
 #else
-constexpr int kReadFlags = O_RDONLY | O_CLOEXEC;
+// Non-blocking, so that a pipe named as an image is refused below instead of
+// waiting for a writer forever; reads of a regular file are not affected.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
 #endif
 
 [[noreturn]] void failOpen(const std::string& path) {
