@@ -103,7 +103,7 @@ bool readChunks(const std::vector<uint8_t>& file, PngStream& s) {
 // Inflates the IDAT chunks into raw, which must fill; what follows is
 // inflated too and dropped, since stb takes surplus rows but refuses a
 // stream damaged past them. The zlib header is checked as stb checks it;
-// the checksum, which stb ignores, is not read.
+// the checksum, which stb ignores, is not.
 bool inflateData(const PngStream& s, std::vector<uint8_t>& raw) {
   std::vector<std::pair<const uint8_t*, uint32_t>> parts = s.data;
   std::vector<uint8_t> joined;
@@ -124,9 +124,10 @@ bool inflateData(const PngStream& s, std::vector<uint8_t>& raw) {
   z.next_out = raw.data();
   z.avail_out = uInt(raw.size());
   int r = Z_OK;
-  for (const auto& part : parts) {
-    z.next_in = const_cast<Bytef*>(part.first);
-    z.avail_in = part.second;
+  size_t i = 0;
+  for (; i < parts.size(); ++i) {
+    z.next_in = const_cast<Bytef*>(parts[i].first);
+    z.avail_in = parts[i].second;
     for (;;) {
       if (z.avail_out == 0) {
         if ((spilled += sizeof spill) > (uint64_t(1) << 30)) {
@@ -148,8 +149,13 @@ bool inflateData(const PngStream& s, std::vector<uint8_t>& raw) {
     if (r != Z_OK && r != Z_BUF_ERROR) break;
   }
   const bool filled = spilled > 0 || z.avail_out == 0;
+  // stb refuses a stream whose last codes it must decode from fewer than 16
+  // bits of input: here, the stream must be followed by two bytes at least
+  // (the four of its checksum, as a rule).
+  uint64_t after = z.avail_in;
+  for (size_t j = i + 1; j < parts.size(); ++j) after += parts[j].second;
   inflateEnd(&z);
-  return r == Z_STREAM_END && filled;
+  return r == Z_STREAM_END && filled && after >= 2;
 }
 
 uint8_t paeth(int a, int b, int c) {

@@ -117,6 +117,25 @@ TEST(PngReader, DamagedFilesReadAsStbReadsThem) {
   EXPECT_GT(declined, 5000);
 }
 
+// stb refuses a stream it must finish from fewer than 16 bits of input, so
+// kiln's reader leaves to it a stream followed by fewer than two bytes (its
+// checksum cut short).
+TEST(PngReader, AStreamCutIntoItsChecksumIsStbs) {
+  const Bytes file = readFile(fixture("png_rgb8_f0.png"));
+  const size_t idat = size_t(std::search(file.begin(), file.end(), std::begin("IDAT"), std::end("IDAT") - 1) -
+                             file.begin());
+  const size_t length = size_t(file[idat - 2]) << 8 | file[idat - 1];
+  for (size_t cut = 0; cut <= 4; ++cut) {
+    SCOPED_TRACE(cut);
+    Bytes d = file;
+    d.erase(d.begin() + long(idat + 4 + length - cut), d.begin() + long(idat + 4 + length));
+    d[idat - 1] = uint8_t(length - cut);
+    Picture p;
+    EXPECT_EQ(decodePngFast(d, p), cut <= 2 ? FastPng::decoded : FastPng::declined);
+    EXPECT_EQ(byKiln(d), byStb(d));
+  }
+}
+
 TEST(PngReader, RefusesASlotPastThePalette) {
   Picture p;
   ImageHeader header;
