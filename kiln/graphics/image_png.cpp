@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <iterator>
 
@@ -347,11 +348,16 @@ FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture) {
         for (uint32_t x = 0; x < W; ++x, in += 2) row[x] = uint32_t(in[1]) << 24 | uint32_t(in[0]) * 0x010101u;
         break;
       default:
-        for (uint32_t x = 0; x < W; ++x) {
-          // Red, green, blue, alpha read as one little-endian word: swap red and blue.
-          const uint32_t v = uint32_t(in[4 * x]) | uint32_t(in[4 * x + 1]) << 8 | uint32_t(in[4 * x + 2]) << 16 |
-                             uint32_t(in[4 * x + 3]) << 24;
-          row[x] = (v & 0xFF00FF00u) | (v >> 16 & 0xFF) | (v & 0xFF) << 16;
+        if constexpr (std::endian::native == std::endian::little) {
+          // Red, green, blue, alpha read as one word: swap red and blue.
+          std::memcpy(row, in, size_t(W) * 4);
+          for (uint32_t x = 0; x < W; ++x) {
+            const uint32_t v = row[x];
+            row[x] = (v & 0xFF00FF00u) | (v >> 16 & 0xFF) | (v & 0xFF) << 16;
+          }
+        } else {
+          for (uint32_t x = 0; x < W; ++x, in += 4)
+            row[x] = uint32_t(in[3]) << 24 | uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
         }
         break;
     }
