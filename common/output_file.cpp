@@ -1,9 +1,11 @@
 #include "common/output_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <random>
 
 #include "common/temp_list.h"
@@ -22,10 +24,21 @@ namespace {
 
 // The one piece of process-wide state: a signal reaches the process, not a
 // run, so the handler needs the temporary paths of every output at hand, as
-// ready C strings (it may not allocate). Each open temporary file also holds a
-// file descriptor, which bounds their number well below the list's room.
-constexpr int kPlaces = 1024;
-std::atomic<char*> places[kPlaces];
+// ready C strings (it may not allocate). A batch of outputs holds thousands
+// of temporary files at once, so the list grows by blocks; a block, once
+// published, stays for the life of the process, so the handler can walk the
+// blocks without a lock.
+constexpr int kBlock = 1024;
+constexpr int kBlocks = 64;
+struct Block {
+  std::atomic<char*> places[kBlock];
+};
+std::atomic<Block*> blocks[kBlocks];
+
+std::atomic<char*>* placeAt(int place) {
+  Block* block = blocks[place / kBlock].load();
+  return block ? &block->places[place % kBlock] : nullptr;
+}
 
 uint64_t mix(uint64_t x) {  // splitmix64: spreads a counter over 64 bits
   x += 0x9E3779B97F4A7C15ull;
@@ -57,9 +70,23 @@ uint64_t nextRandom() {
 int hold(const std::string& path) {
   char* copy = new char[path.size() + 1];
   std::memcpy(copy, path.c_str(), path.size() + 1);
-  for (int i = 0; i < kPlaces; ++i) {
-    char* expected = nullptr;
-    if (places[i].compare_exchange_strong(expected, copy)) return i;
+  for (int b = 0; b < kBlocks; ++b) {
+    Block* block = blocks[b].load();
+    if (!block) {
+      Block* fresh = new (std::nothrow) Block{};
+      if (!fresh) break;
+      Block* expected = nullptr;
+      if (blocks[b].compare_exchange_strong(expected, fresh)) {
+        block = fresh;
+      } else {
+        delete fresh;
+        block = expected;
+      }
+    }
+    for (int i = 0; i < kBlock; ++i) {
+      char* expected = nullptr;
+      if (block->places[i].compare_exchange_strong(expected, copy)) return b * kBlock + i;
+    }
   }
   delete[] copy;
   errno = EMFILE;
@@ -67,13 +94,15 @@ int hold(const std::string& path) {
 }
 
 void release(int place) {
-  if (place < 0 || place >= kPlaces) return;
-  delete[] places[place].exchange(nullptr);
+  if (place < 0 || place >= kBlock * kBlocks) return;
+  if (std::atomic<char*>* at = placeAt(place)) delete[] at->exchange(nullptr);
 }
 
 void forEach(void (*remove)(const char* path)) {
-  for (auto& place : places)
-    if (char* path = place.load()) remove(path);
+  for (auto& b : blocks)
+    if (Block* block = b.load())
+      for (auto& place : block->places)
+        if (char* path = place.load()) remove(path);
 }
 
 std::string folderOf(const std::string& path) {
@@ -144,6 +173,60 @@ OutputResult writeWholeFile(const std::string& path, const void* data, size_t si
     return OutputResult::writeFailed;
   }
   return OutputResult::written;
+}
+
+OutputBatch::~OutputBatch() { discard(); }
+
+OutputResult OutputBatch::add(const std::string& path, const void* data, size_t size) {
+  auto out = std::make_unique<AtomicFile>();
+  if (!out->open(path)) return OutputResult::createFailed;
+  // The bytes are here whole: one write, not a buffer's worth at a time.
+  std::setvbuf(out->file, nullptr, _IONBF, 0);
+  // Closed now: a batch holds more files than a process may keep open.
+  if (!out->write(data, size) || !out->finish(false)) {
+    int saved = errno;
+    out->discard();
+    errno = saved;
+    return OutputResult::writeFailed;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  pending_.push_back(std::move(out));
+  return OutputResult::written;
+}
+
+bool OutputBatch::commit() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> folders;
+  for (const auto& out : pending_) {
+    std::string folder = temp_list::folderOf(out->target);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  }
+  temp_list::syncBatch(folders, true);
+  bool ok = true;
+  for (auto& out : pending_) {
+    if (!out->renameIntoPlace()) {
+      int saved = errno;
+      failed_ = out->path;
+      for (auto& rest : pending_) rest->discard();
+      errno = saved;
+      ok = false;
+      break;
+    }
+  }
+  // Renames that happened are made durable whatever came after them.
+  temp_list::syncBatch(folders, false);
+  pending_.clear();
+  return ok;
+}
+
+void OutputBatch::discard() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  pending_.clear();  // each AtomicFile removes its temporary file
+}
+
+size_t OutputBatch::pending() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return pending_.size();
 }
 
 void reportWriteFailure(const std::string& path) {

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,10 +29,6 @@ struct AtomicFile {
   int slot = -1;            // the temporary path's place on the interrupt list
   unsigned keptMode = 0;    // permission bits (POSIX) or attributes (Windows) of the replaced file
   bool replacing = false;   // a file stood at target when the output was opened
-  // False: commit() does not flush the file and its folder to the disk; the
-  // caller writes many files and calls syncOutputs() once after the last.
-  bool syncEach = true;
-
   AtomicFile() = default;
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -47,6 +45,13 @@ struct AtomicFile {
   bool commit();
   // Closes and removes the temporary file; the final file is left as it was.
   void discard();
+
+  // The two halves of commit(), which OutputBatch calls apart: finish()
+  // flushes the bytes (to the disk as well when sync) and closes the file;
+  // renameIntoPlace() puts the closed temporary file over the final file.
+  // Each removes the temporary file and sets errno when it fails.
+  bool finish(bool sync);
+  bool renameIntoPlace();
 };
 
 enum class OutputResult { written, createFailed, writeFailed };
@@ -59,9 +64,39 @@ inline OutputResult writeWholeFile(const std::string& path, const std::vector<ui
   return writeWholeFile(path, bytes.data(), bytes.size());
 }
 
-// Flushes everything written so far to the disk (POSIX; on Windows each
-// file is flushed at its commit whatever syncEach says).
-void syncOutputs();
+// Many outputs made durable together. A program that writes thousands of
+// files (unkiln's extraction and preview) would spend far longer syncing each
+// one than writing them all. Each add() writes a whole temporary file; commit()
+// flushes the data of all of them to the disk at once, then renames each over
+// its final file and syncs each folder once. So every output is still the old
+// file or the new one after a crash, and an interrupt removes the temporary
+// files not yet renamed. add() may be called from several threads at once.
+class OutputBatch {
+ public:
+  OutputBatch() = default;
+  OutputBatch(const OutputBatch&) = delete;
+  OutputBatch& operator=(const OutputBatch&) = delete;
+  // Removes the temporary files of a batch that was not committed.
+  ~OutputBatch();
+
+  // Writes bytes to a new temporary file beside path (the final file is not
+  // touched until commit). On failure errno holds the reason and the result
+  // says whether the file could not be created or not written.
+  OutputResult add(const std::string& path, const void* data, size_t size);
+  // Flushes every file added, then renames each into place, in the order
+  // added. False (errno set, failedPath() naming the output) at the first
+  // failure: the outputs renamed before it are in place, the rest removed.
+  bool commit();
+  // Removes every temporary file not yet renamed.
+  void discard();
+  const std::string& failedPath() const { return failed_; }
+  size_t pending() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::unique_ptr<AtomicFile>> pending_;
+  std::string failed_;
+};
 
 // Reports a failed write, flush or rename through perror:
 // "ERROR: failed to write PATH: reason".

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -90,12 +91,20 @@ constexpr bool kSync = true;
 // Follows a chain of symbolic links to the file it ends at, so that the new
 // file replaces that one and every link stays. A path that is no link (or
 // does not exist) is its own end.
-bool followLinks(const std::string& path, std::string& end) {
+bool followLinks(const std::string& path, std::string& end, struct stat& endStat, bool& exists) {
   std::string current = path;
   for (int hops = 0;; ++hops) {
     struct stat st;
-    if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+    if (lstat(current.c_str(), &st) != 0) {
+      // A missing end (ENOENT), or one that cannot be looked at (errno says why).
       end = current;
+      exists = false;
+      return true;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      end = current;
+      endStat = st;
+      exists = true;
       return true;
     }
     if (hops == kMaxLinks) {
@@ -134,10 +143,12 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   committed = false;
   replacing = false;
   keptMode = 0;
-  if (!followLinks(finalPath, target)) return false;
-
-  struct stat st;
-  if (stat(target.c_str(), &st) == 0) {
+  // The end of the links is looked at once: an extraction opens thousands
+  // of outputs.
+  struct stat st = {};
+  bool exists = false;
+  if (!followLinks(finalPath, target, st, exists)) return false;
+  if (exists) {
     // A folder or other non-file in the way is refused now, where creating
     // the output is reported, not when the rename meets it.
     if (!S_ISREG(st.st_mode)) {
@@ -192,7 +203,7 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   return false;
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::finish(bool sync) {
   if (!file) {
     errno = EBADF;
     return false;
@@ -201,10 +212,18 @@ bool AtomicFile::commit() {
   if (std::fflush(file) != 0 || std::ferror(file)) err = errno ? errno : EIO;
   // On the disk before the rename, so a crash never leaves an empty file
   // under the final name. EINVAL: a file system that cannot sync.
-  if (!err && kSync && syncEach && fsync(fileno(file)) != 0 && errno != EINVAL) err = errno;
+  if (!err && sync && kSync && fsync(fileno(file)) != 0 && errno != EINVAL) err = errno;
   if (std::fclose(file) != 0 && !err) err = errno;
   file = nullptr;
-  if (!err) {
+  if (!err) return true;
+  discard();
+  errno = err;
+  return false;
+}
+
+bool AtomicFile::renameIntoPlace() {
+  int err = 0;
+  {
     temp_list::InterruptGuard guard;
     if (std::rename(tmpPath.c_str(), target.c_str()) == 0) {
       temp_list::release(slot);
@@ -214,17 +233,42 @@ bool AtomicFile::commit() {
       err = errno;
     }
   }
-  if (committed) {
-    if (kSync && syncEach) syncFolder(temp_list::folderOf(target));
-    return true;
-  }
+  if (committed) return true;
   discard();
   errno = err;
   return false;
 }
 
-void syncOutputs() {
-  if (kSync) ::sync();
+bool AtomicFile::commit() {
+  if (!finish(true) || !renameIntoPlace()) return false;
+  if (kSync) syncFolder(temp_list::folderOf(target));
+  return true;
+}
+
+void temp_list::syncBatch(const std::vector<std::string>& folders, bool beforeRename) {
+  if (!kSync) return;
+  if (!beforeRename) {
+    for (const std::string& folder : folders) syncFolder(folder);
+    return;
+  }
+#ifdef __linux__
+  // One flush of each file system the files are on: a journal commit each
+  // costs milliseconds, and thousands of them would take far longer than
+  // writing the files.
+  std::vector<dev_t> done;
+  for (const std::string& folder : folders) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && std::find(done.begin(), done.end(), st.st_dev) == done.end()) {
+      done.push_back(st.st_dev);
+      syncfs(fd);
+    }
+    ::close(fd);
+  }
+#else
+  ::sync();
+#endif
 }
 
 }  // namespace kit

@@ -140,5 +140,60 @@ TEST(AtomicFile, TextModeWritesThePlatformsLineEnds) {
   EXPECT_EQ(testing::readTextFile(dir.path("report.txt")), "one\ntwo\n");
 }
 
+// A batch holds more files than the interrupt list once had room for and
+// more than a process may keep open; nothing reaches a final name before the
+// commit, and whatever is not committed leaves no trace.
+TEST(OutputBatch, RenamesEveryFileTogetherAndCleansUpOnEveryOtherWayOut) {
+  constexpr int kFiles = 2500;
+  enum Ending { committed, destroyed, interrupted };
+  for (Ending ending : {committed, destroyed, interrupted}) {
+    SCOPED_TRACE(int(ending));
+    TempDir dir;
+    fs::create_directories(dir.path("a"));
+    fs::create_directories(dir.path("b"));
+    dir.write("a/0.txt", "old");
+    {
+      OutputBatch batch;
+      for (int i = 0; i < kFiles; ++i) {
+        std::string text = std::to_string(i);
+        ASSERT_EQ(batch.add(dir.path((i % 2 ? "b/" : "a/") + text + ".txt"), text.data(), text.size()),
+                  OutputResult::written);
+      }
+      EXPECT_EQ(batch.pending(), size_t(kFiles));
+      EXPECT_EQ(read(dir.path("a/0.txt")), "old");
+      EXPECT_FALSE(fs::exists(dir.path("b/1.txt")));
+      if (ending == committed) {
+        ASSERT_TRUE(batch.commit());
+        EXPECT_EQ(batch.pending(), 0u);
+      }
+      if (ending == interrupted) removeTemporaryFiles();
+    }
+    size_t count = 0;
+    for (const char* folder : {"a", "b"})
+      for (const auto& entry : fs::directory_iterator(dir.path(folder))) {
+        ++count;
+        EXPECT_EQ(entry.path().extension(), ".txt") << entry.path();
+      }
+    EXPECT_EQ(count, ending == committed ? size_t(kFiles) : 1u);
+    EXPECT_EQ(read(dir.path("a/0.txt")), ending == committed ? "0" : "old");
+    if (ending == committed) {
+      EXPECT_EQ(read(dir.path("b/2499.txt")), "2499");
+    }
+  }
+}
+
+TEST(OutputBatch, AFailedRenameKeepsTheFilesBeforeItAndRemovesTheRest) {
+  TempDir dir;
+  OutputBatch batch;
+  for (const char* name : {"first.txt", "blocked.txt", "last.txt"})
+    ASSERT_EQ(batch.add(dir.path(name), name, 3), OutputResult::written);
+  fs::create_directories(dir.path("blocked.txt/inside"));  // a folder that is not empty cannot be replaced
+  EXPECT_FALSE(batch.commit());
+  EXPECT_NE(errno, 0);
+  EXPECT_EQ(batch.failedPath(), dir.path("blocked.txt"));
+  EXPECT_EQ(names(dir), (std::vector<std::string>{"blocked.txt", "first.txt"}));
+  EXPECT_EQ(read(dir.path("first.txt")), "fir");
+}
+
 }  // namespace
 }  // namespace kit

@@ -148,7 +148,7 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   return false;
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::finish(bool sync) {
   if (!file) {
     errno = EBADF;
     return false;
@@ -156,12 +156,22 @@ bool AtomicFile::commit() {
   int err = 0;
   if (std::fflush(file) != 0 || std::ferror(file)) err = errno ? errno : EIO;
   // On the disk before the rename, so a crash never leaves an empty file
-  // under the final name.
+  // under the final name. Windows has no flush of many files at once, so a
+  // batch's files are flushed one by one as well.
+  (void)sync;
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
   if (!err && !FlushFileBuffers(handle)) err = errnoOf(GetLastError());
   if (std::fclose(file) != 0 && !err) err = errno;
   file = nullptr;
-  if (!err) {
+  if (!err) return true;
+  discard();
+  errno = err;
+  return false;
+}
+
+bool AtomicFile::renameIntoPlace() {
+  int err = 0;
+  {
     temp_list::InterruptGuard guard;
     // A read-only file cannot be replaced: the attribute is lifted for the
     // rename and the new file gets it back.
@@ -183,7 +193,9 @@ bool AtomicFile::commit() {
   return false;
 }
 
-// Each file was flushed at its commit: Windows has no cheap flush of them all.
-void syncOutputs() {}
+bool AtomicFile::commit() { return finish(true) && renameIntoPlace(); }
+
+// Each file was flushed as it was finished, and MoveFileEx writes through.
+void temp_list::syncBatch(const std::vector<std::string>&, bool) {}
 
 }  // namespace kit

@@ -3,6 +3,7 @@
 // output files and the platform's interrupt handlers.
 
 #include <string>
+#include <vector>
 
 #ifndef _WIN32
 #include <signal.h>
@@ -10,7 +11,8 @@
 
 namespace kit::temp_list {
 
-// Puts path on the list; its place, or -1 (errno EMFILE) when the list is full.
+// Puts path on the list; its place, or -1 (errno EMFILE) when the list is
+// full (65,536 paths) or cannot grow.
 // Call inside an InterruptGuard, with the handlers installed.
 int hold(const std::string& path);
 // Takes the path at place off the list (nothing for -1). Inside an InterruptGuard.
@@ -39,6 +41,10 @@ struct InterruptGuard {
 // A name for a temporary file beside target: target's name, a random part and
 // ".tmp". Each call gives another random part.
 std::string temporaryName(const std::string& target);
+
+// Brings a batch of outputs in folders to the disk: before their renames the
+// files' data (POSIX: one flush of each file system), after them the folders.
+void syncBatch(const std::vector<std::string>& folders, bool beforeRename);
 
 // The folder of path ("." for a bare name), and its final name.
 std::string folderOf(const std::string& path);

@@ -33,7 +33,7 @@ run_one() {
   local name=$1
   mkdir -p "$build/corpus/$name"
   local dict=-dict=fuzz/kiln.dict
-  case $name in rle | bitmap | map_file | pdb_reader | decoder) dict= ;; esac  # binary inputs
+  case $name in rle | bitmap | map_file | pdb_reader | decoder | png) dict= ;; esac  # binary inputs
   # -rss_limit_mb/-malloc_limit_mb: no input may make kiln allocate without bound.
   TMPDIR=$scratch "$build/bin/fuzz_$name" "$build/corpus/$name" "fuzz/corpus/$name" \
     $dict -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

@@ -7,7 +7,7 @@
 # their Windows line ends); unkiln.exe must extract and preview the sample to
 # the same files as unkiln; vitals.exe must print what the Linux vitals prints.
 #
-# Needs: cmake, g++, g++-mingw-w64-x86-64, googletest, wine, wine64.
+# Needs: cmake, g++, g++-mingw-w64-x86-64, googletest, libz-mingw-w64-dev, wine, wine64.
 # KIT_JOBS sets the build's parallel jobs (default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."

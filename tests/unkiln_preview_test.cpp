@@ -305,4 +305,28 @@ TEST(UnkilnPreview, AnEightBitPictureWithoutAPaletteIsAnErrorNamingTheRecord) {
   EXPECT_EQ(r.status, 0) << r.err;
 }
 
+TEST(UnkilnPreview, PicturesThatCannotBeWrittenAreNamedInOrderAndTheRestWritten) {
+  Built b;
+  build(b, 8);
+  // Folders where two pictures, an early and a late one, would go.
+  const std::string out = b.a.s.path("preview");
+  fs::create_directories(out + "/Pics-7-B8.png");
+  fs::create_directories(out + "/Pics-10-B8-shades.png");
+  Result r = preview(b.a, {b.pdb, "-o", out});
+  EXPECT_EQ(r.status, 1);
+  const size_t early = r.err.find("ERROR: failed to write " + (fs::path(out) / "Pics-7-B8.png").string() + ": ");
+  const size_t late = r.err.find("ERROR: failed to write " + (fs::path(out) / "Pics-10-B8-shades.png").string() + ": ");
+  ASSERT_NE(early, std::string::npos) << r.err;
+  ASSERT_NE(late, std::string::npos) << r.err;
+  EXPECT_LT(early, late);
+  // Swatches, 4 pictures and 4 strips, the sheet and the page: 12, less the two.
+  EXPECT_NE(r.out.find("(10 files)"), std::string::npos) << r.out;
+  const std::string page = readText(out + "/index.html");
+  EXPECT_EQ(page.find("src=\"Pics-7-B8.png\""), std::string::npos);
+  EXPECT_EQ(page.find("src=\"Pics-10-B8-shades.png\""), std::string::npos);
+  EXPECT_NE(page.find("src=\"Pics-7-B8-shades.png\""), std::string::npos);
+  EXPECT_NE(page.find("src=\"Pics-10-B8.png\""), std::string::npos);
+  EXPECT_EQ(readPng(out + "/Pics-10-B8.png").width, b.pictures[3].width);
+}
+
 }  // namespace

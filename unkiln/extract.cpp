@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "common/files.h"
 #include "common/output_file.h"
@@ -55,7 +58,8 @@ struct Extraction {
   int unreproducible = 0;
   bool writeFailed = false;
   int files = 0;
-  int rewritten = 0;  // files whose bytes changed
+  std::set<std::string> folders;  // made already
+  kit::OutputBatch outputs;  // the files whose bytes changed, renamed into place together at the end
 };
 
 void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const std::string& why) {
@@ -65,30 +69,28 @@ void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const
 }
 
 // Writes DIR/relative whole, creating its folder. An extraction writes
-// thousands of files: they reach the disk together, once the last is written
-// (a sync each would take a hundred times longer than the extraction).
+// thousands of files: they reach the disk together at the end of the run (a
+// sync each would take a hundred times longer than the extraction).
 // A file that already holds these bytes (an extraction run again) is left
 // as it is, so that its date does not change either.
 bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, size_t size) {
   fs::path path = fs::path(x.dir) / fs::path(relative);
   std::error_code ec;
-  if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == size && !ec) {
+  // One look at the disk: a missing file or a folder gives no size.
+  if (fs::file_size(path, ec) == size && !ec) {
     std::vector<uint8_t> old;
     if (kit::readWholeFile(path.string(), old) && old.size() == size && (!size || !std::memcmp(old.data(), bytes, size))) {
       ++x.files;
       return true;
     }
   }
-  fs::create_directories(path.parent_path(), ec);
-  kit::AtomicFile out;
-  out.syncEach = false;
-  if (!out.open(path.string()) || (size && !out.write(bytes, size)) || !out.commit()) {
+  if (x.folders.insert(path.parent_path().string()).second) fs::create_directories(path.parent_path(), ec);
+  if (x.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
     std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
     x.writeFailed = true;
     return false;
   }
   ++x.files;
-  ++x.rewritten;
   return true;
 }
 bool writeOutput(Extraction& x, const std::string& relative, const std::string& text) {
@@ -201,6 +203,27 @@ int bitmapDepth(const std::string& c) {
   return c[1] == '2' ? 2 : c[1] == '4' ? 4 : c[1] == '8' ? 8 : 0;
 }
 
+// The picture behind one bitmap record, or why there is none.
+struct BitmapSource {
+  std::string why;
+  std::vector<uint8_t> bmp;
+  int compressFlag = 1;
+};
+
+BitmapSource bitmapSourceOf(const Extraction& x, const PdbRecord& r, int depth) {
+  BitmapSource out;
+  kiln::DecodedBitmap bitmap;
+  if (x.graphicsDepth && x.graphicsDepth != depth)
+    out.why = "its bit depth differs from the build's first brush or tile list (" + std::to_string(x.graphicsDepth) + ")";
+  else if (depth == 8 && !x.havePalette)
+    out.why = "no palette comes before this 8-bit bitmap";
+  else if (kiln::decodeBitmap(r.data, r.length, bitmap, out.why) && bitmap.depth != depth)
+    out.why = "the bitmap's depth differs from its code's";
+  else if (out.why.empty())
+    kiln::bitmapSource(bitmap, x.havePalette ? &x.palette : nullptr, out.bmp, out.compressFlag, out.why);
+  return out;
+}
+
 // Consecutive bitmap records of one code: one list and a picture each.
 size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, size_t first) {
   const std::string code = f.records[first].code;
@@ -209,33 +232,47 @@ size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, s
   int entry = 0;
   size_t count = runLength(f, first);
   std::string folder = stem + "-" + std::to_string(first) + "-" + code;
-  size_t i = first;
-  for (; i < f.records.size() && f.records[i].code == code; ++i) {
-    const PdbRecord& r = f.records[i];
-    std::string why;
-    kiln::DecodedBitmap bitmap;
-    std::vector<uint8_t> bmp;
-    int compressFlag = 1;
-    if (x.graphicsDepth && x.graphicsDepth != depth)
-      why = "its bit depth differs from the build's first brush or tile list (" + std::to_string(x.graphicsDepth) + ")";
-    else if (depth == 8 && !x.havePalette)
-      why = "no palette comes before this 8-bit bitmap";
-    else if (kiln::decodeBitmap(r.data, r.length, bitmap, why) && bitmap.depth != depth)
-      why = "the bitmap's depth differs from its code's";
-    else if (why.empty())
-      kiln::bitmapSource(bitmap, x.havePalette ? &x.palette : nullptr, bmp, compressFlag, why);
-    if (!why.empty()) {
-      notReproduced(x, f, r, why);
-      continue;
+  // The pictures are made a window at a time on two threads, then written
+  // and reported in record order: the bulk of an extraction's work, and
+  // each picture depends on its record alone.
+  constexpr size_t kWindow = 128;
+  std::vector<BitmapSource> sources;
+  for (size_t start = first; start < first + count; start += kWindow) {
+    const size_t end = std::min(first + count, start + kWindow);
+    sources.assign(end - start, {});
+    auto make = [&](size_t from) {
+      for (size_t i = start + from; i < end; i += 2) {
+        try {
+          sources[i - start] = bitmapSourceOf(x, f.records[i], depth);
+        } catch (const std::bad_alloc&) {
+          sources[i - start].why = "out of memory";
+        }
+      }
+    };
+    std::thread other;
+    try {
+      other = std::thread(make, 1);
+    } catch (const std::system_error&) {
+      make(1);  // no second thread to be had: one does it all
     }
-    std::string name = uniqueName(x.taken, listFolder(folder, i - first, count) + std::to_string(r.index), ".bmp");
-    if (writeOutput(x, name, bmp.data(), bmp.size()))
-      list += std::to_string(entry++) + " " + name + " " + std::to_string(compressFlag) + "\n";
+    make(0);
+    if (other.joinable()) other.join();
+    for (size_t i = start; i < end; ++i) {
+      const PdbRecord& r = f.records[i];
+      const BitmapSource& source = sources[i - start];
+      if (!source.why.empty()) {
+        notReproduced(x, f, r, source.why);
+        continue;
+      }
+      std::string name = uniqueName(x.taken, listFolder(folder, i - first, count) + std::to_string(r.index), ".bmp");
+      if (writeOutput(x, name, source.bmp.data(), source.bmp.size()))
+        list += std::to_string(entry++) + " " + name + " " + std::to_string(source.compressFlag) + "\n";
+    }
   }
   x.graphicsDepth = depth;
   std::string listName = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-" + code, ".txt");
   if (writeOutput(x, listName, list)) x.config += code + " " + listName + "\n";
-  return i;
+  return first + count;
 }
 
 // PA and the five shade tables after it: one PA line and its 8-bit BMP.
@@ -410,7 +447,11 @@ int runExtract(const Args& args) {
     extractDatabase(x, f, stem);
   }
   writeOutput(x, "pdbs.cfg", x.config);
-  if (x.rewritten) kit::syncOutputs();
+  // Every file written whole goes into place, whatever failed on the way.
+  if (!x.outputs.commit()) {
+    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", x.outputs.failedPath().c_str(), std::strerror(errno));
+    x.writeFailed = true;
+  }
   if (!files.empty())
     std::printf("Extracted %zu databases into %s (%d files). Rebuild with SOURCE_DATE_EPOCH=%lld.\n", files.size(),
                 x.dir.c_str(), x.files, (long long)files[0].header.created - 2082844800LL);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <set>
 
 #include "common/files.h"
@@ -15,6 +17,7 @@
 #include "unkiln/decoders.h"
 #include "unkiln/preview_image.h"
 #include "unkiln/preview_page.h"
+#include "unkiln/preview_writer.h"
 #include "unkiln/safe_name.h"
 
 namespace unkiln {
@@ -67,12 +70,22 @@ struct Preview {
   std::set<std::string> taken;  // file names written, in lower case
   int status = 0;
   int files = 0;
+  // Thousands of pictures: they reach the disk together at the end, not one
+  // sync at a time.
+  kit::OutputBatch outputs;
+  PictureWriter* writer = nullptr;
 };
+
+// A record's message, after those of the pictures before it.
+void report(Preview& p, const PdbFile& f, const PdbRecord& r, const std::string& error) {
+  p.writer->settle();
+  reportRecord(f, r, error);
+  p.status = 1;
+}
 
 bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t size) {
   const fs::path path = p.dir / name;
-  kit::AtomicFile out;
-  if (!out.open(path.string()) || (size && std::fwrite(bytes, 1, size, out.file) != size) || !out.commit()) {
+  if (p.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
     std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
     p.status = 1;
     return false;
@@ -81,17 +94,31 @@ bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t si
   return true;
 }
 
-// Writes image, enlarged to the preview's scale, as stem.png.
-PagePicture writePng(Preview& p, const std::string& stem, const Rgba& image, int scale) {
+// Writes image, enlarged to the preview's scale, as stem.png (on a worker
+// thread); slot() is where the page shows it, filled in once it is written.
+void writePng(Preview& p, const std::string& stem, std::shared_ptr<const Picture> image,
+              std::function<PagePicture&()> slot) {
   // A big sheet or strip at a big scale would take gigabytes: such a picture
   // gets the largest scale that keeps it within kMaxPixels.
-  while (scale > 1 && size_t(image.width) * size_t(image.height) * size_t(scale) * size_t(scale) > kMaxPixels)
-    --scale;
-  PagePicture picture;
-  const std::vector<uint8_t> png = scale > 1 ? encodePng(enlarged(image, scale)) : encodePng(image);
+  int scale = p.scale;
+  const size_t pixels = size_t(image->width()) * size_t(image->height());
+  while (scale > 1 && pixels * size_t(scale) * size_t(scale) > kMaxPixels) --scale;
   const std::string name = uniqueName(p.taken, stem, ".png");
-  if (writeFile(p, name, png.data(), png.size())) picture = {name, image.width * scale, image.height * scale};
-  return picture;
+  const std::string path = (p.dir / name).string();
+  const PagePicture picture{name, image->width() * scale, image->height() * scale};
+  p.writer->add(path, std::move(image), scale, [&p, path, picture, slot](bool written, int error) {
+    if (!written) {
+      std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.c_str(), std::strerror(error));
+      p.status = 1;
+      return;
+    }
+    ++p.files;
+    slot() = picture;
+  });
+}
+
+std::shared_ptr<const Picture> shared(Picture picture) {
+  return std::make_shared<const Picture>(std::move(picture));
 }
 
 void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, const PaletteSet& outside,
@@ -100,10 +127,12 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
   page.header = headerNode(f);
   PaletteSet latest, own;
   firstPalette(f, own);
-  std::vector<Rgba> drawn;  // the bitmaps, for the contact sheet
+  std::vector<std::shared_ptr<const Picture>> drawn;  // the bitmaps, for the contact sheet
   for (size_t i = 0; i < f.records.size(); ++i) {
     const PdbRecord& r = f.records[i];
-    PageRecord row;
+    // A row a record; its pictures are filled in by index when written.
+    const size_t n = page.records.size();
+    PageRecord& row = page.records.emplace_back();
     row.index = r.index;
     row.offset = r.offset;
     row.size = r.size;
@@ -114,11 +143,9 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
     if (isBitmapCode(r.code)) {
       kiln::DecodedBitmap b;
       if (!kiln::decodeBitmap(r.data, r.length, b, error)) {
-        reportRecord(f, r, error);
-        p.status = 1;
+        report(p, f, r, error);
         row.summary = "damaged";
         row.error = error;
-        page.records.push_back(std::move(row));
         continue;
       }
       row.summary = kiln::bitmapSummary(r.code, b);
@@ -134,15 +161,14 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
       if (b.depth == 8 && !palette) {
         row.error = "an 8-bit bitmap needs a palette: none of the databases holds a PA record; give one with "
                     "--palette PAL.pdb";
-        reportRecord(f, r, row.error);
-        p.status = 1;
+        report(p, f, r, row.error);
       } else {
-        drawn.push_back(drawBitmap(b, palette ? &palette->palette : nullptr));
-        row.image = writePng(p, prefix, drawn.back(), p.scale);
+        drawn.push_back(shared(drawPicture(b, palette ? &palette->palette : nullptr)));
+        writePng(p, prefix, drawn.back(), [&page, n]() -> PagePicture& { return page.records[n].image; });
         if (b.depth == 8 && palette->haveShades)
-          row.strip = writePng(p, prefix + "-shades", shadeStrip(b, palette->palette, palette->shades), p.scale);
+          writePng(p, prefix + "-shades", shared(stripPicture(b, palette->palette, palette->shades)),
+                   [&page, n]() -> PagePicture& { return page.records[n].strip; });
       }
-      page.records.push_back(std::move(row));
       continue;
     }
 
@@ -150,35 +176,40 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
     const bool ok = describeRecord(r, info, error);
     row.summary = ok ? info.summary : info.summary.empty() ? "damaged" : info.summary;
     if (!ok) {
-      reportRecord(f, r, error);
-      p.status = 1;
+      report(p, f, r, error);
       row.error = error;
     } else if (r.code == "PA") {
       paletteAt(f, i, latest);
       page.paletteRecords.push_back(r.index);
-      page.palettes.push_back(writePng(p, prefix, paletteSwatch(latest.palette), p.scale));
-      page.shades.push_back(latest.haveShades
-                                ? writePng(p, prefix + "-shades", shadeSwatch(latest.palette, latest.shades), p.scale)
-                                : PagePicture{});
+      const size_t k = page.palettes.size();
+      page.palettes.emplace_back();
+      page.shades.emplace_back();
+      writePng(p, prefix, shared(pictureOf(paletteSwatch(latest.palette))),
+               [&page, k]() -> PagePicture& { return page.palettes[k]; });
+      if (latest.haveShades)
+        writePng(p, prefix + "-shades", shared(pictureOf(shadeSwatch(latest.palette, latest.shades))),
+                 [&page, k]() -> PagePicture& { return page.shades[k]; });
     } else if (r.code == "FN") {
       std::vector<uint32_t> words;
       kiln::decodeFont(r.data, r.length, words, error);
       page.fontRecords.push_back(r.index);
-      page.fonts.push_back(writePng(p, prefix, fontSheet(words), p.scale));
+      const size_t k = page.fonts.size();
+      page.fonts.emplace_back();
+      writePng(p, prefix, shared(pictureOf(fontSheet(words))), [&page, k]() -> PagePicture& { return page.fonts[k]; });
     } else if (r.code.size() == 2 && r.code[0] == 'P' && r.code[1] >= '0' && r.code[1] <= '4') {
       // Shown with their palette.
     } else {
       row.fields = fieldsHtml(info.fields);
     }
-    page.records.push_back(std::move(row));
   }
 
   if (!drawn.empty()) {
-    std::vector<const Rgba*> pictures;
-    for (const Rgba& d : drawn) pictures.push_back(&d);
+    std::vector<const Picture*> pictures;
+    for (const auto& d : drawn) pictures.push_back(d.get());
     std::vector<Placement> placements;
-    const Rgba sheet = contactSheet(pictures, kSheetWidth, placements);
-    page.sheet = writePng(p, stem + "-sheet", sheet, p.scale);
+    Picture sheet = contactSheet(pictures, kSheetWidth, placements);
+    drawn.clear();
+    writePng(p, stem + "-sheet", shared(std::move(sheet)), [&page]() -> PagePicture& { return page.sheet; });
   }
 }
 
@@ -238,6 +269,9 @@ int runPreview(const Args& args) {
   }
 
   std::vector<PageDatabase> pages(files.size());
+  // Two threads encode and write while this one draws; a few pictures wait at most.
+  PictureWriter writer(p.outputs, 2, 8);
+  p.writer = &writer;
   for (size_t n = 0; n < files.size(); ++n) {
     // Bitmaps of a database without a palette are drawn with the first
     // palette of the others, else the one given.
@@ -250,8 +284,13 @@ int runPreview(const Args& args) {
     const std::string stem = uniqueName(p.taken, safeName(base, "database"), "");
     previewDatabase(p, files[n], stem, outside, pages[n]);
   }
+  writer.settle();
   const std::string html = previewPage(pages, scale);
   writeFile(p, "index.html", html.data(), html.size());
+  if (!p.outputs.commit()) {
+    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", p.outputs.failedPath().c_str(), std::strerror(errno));
+    p.status = 1;
+  }
   std::printf("Previewed %zu databases into %s (%d files): open %s\n", files.size(), p.dir.string().c_str(), p.files,
               (p.dir / "index.html").string().c_str());
   return p.status;

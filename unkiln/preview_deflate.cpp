@@ -1,5 +1,6 @@
 #include "unkiln/preview_deflate.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -131,7 +132,7 @@ std::vector<uint8_t> deflateFast(const uint8_t* data, size_t length) {
   w.put(1, 2);  // fixed codes
   // Where each 4-byte value was last seen, plus one (0: never), by hash.
   std::vector<uint32_t> last(size_t(1) << kHashBits, 0);
-  size_t i = 0;
+  size_t i = 0, misses = 0;
   while (i + 4 <= length) {
     const uint32_t v = load32(data + i);
     const uint32_t h = (v * 2654435761u) >> (32 - kHashBits);
@@ -151,11 +152,13 @@ std::vector<uint8_t> deflateFast(const uint8_t* data, size_t length) {
       while (n < limit && data[i + n] == from[n]) ++n;
       putMatch(w, n, i + 1 - seen);
       i += n;
+      misses = 0;
       continue;
     }
-    const Code& c = kTables.literal[data[i]];
-    w.put(c.bits, c.length);
-    ++i;
+    // Noise finds no matches: after many misses in a row, only every second,
+    // third... position is looked up, the others written as they are.
+    const size_t step = std::min<size_t>(1 + (++misses >> 5), length - i);
+    for (size_t k = 0; k < step; ++k, ++i) w.put(kTables.literal[data[i]].bits, kTables.literal[data[i]].length);
   }
   for (; i < length; ++i) w.put(kTables.literal[data[i]].bits, kTables.literal[data[i]].length);
   w.put(0, 7);  // end of block: symbol 256

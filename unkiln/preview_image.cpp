@@ -136,24 +136,31 @@ Rgba fontSheet(const std::vector<uint32_t>& words) {
   return sheet;
 }
 
-Rgba contactSheet(const std::vector<const Rgba*>& pictures, int maxWidth, std::vector<Placement>& placements) {
+Size sheetLayout(const std::vector<Size>& sizes, int maxWidth, std::vector<Placement>& placements) {
   placements.clear();
   int widest = 0;
-  for (const Rgba* p : pictures) widest = std::max(widest, p->width);
+  for (const Size& s : sizes) widest = std::max(widest, s.width);
   const int limit = std::max(maxWidth, widest);
   int x = 0, y = 0, rowHeight = 0, width = 0;
-  for (const Rgba* p : pictures) {
-    if (x > 0 && x + p->width > limit) {
+  for (const Size& s : sizes) {
+    if (x > 0 && x + s.width > limit) {
       x = 0;
       y += rowHeight + kGap;
       rowHeight = 0;
     }
     placements.push_back({x, y});
-    width = std::max(width, x + p->width);
-    rowHeight = std::max(rowHeight, p->height);
-    x += p->width + kGap;
+    width = std::max(width, x + s.width);
+    rowHeight = std::max(rowHeight, s.height);
+    x += s.width + kGap;
   }
-  Rgba sheet(std::max(width, 1), std::max(y + rowHeight, 1));
+  return {std::max(width, 1), std::max(y + rowHeight, 1)};
+}
+
+Rgba contactSheet(const std::vector<const Rgba*>& pictures, int maxWidth, std::vector<Placement>& placements) {
+  std::vector<Size> sizes;
+  for (const Rgba* p : pictures) sizes.push_back({p->width, p->height});
+  const Size size = sheetLayout(sizes, maxWidth, placements);
+  Rgba sheet(size.width, size.height);
   for (size_t i = 0; i < pictures.size(); ++i) blit(sheet, *pictures[i], placements[i].x, placements[i].y);
   return sheet;
 }
@@ -176,12 +183,14 @@ void appendBytes(void* context, void* data, int size) {
   const auto* bytes = static_cast<const uint8_t*>(data);
   out->insert(out->end(), bytes, bytes + size);
 }
+
+// Rows unfiltered: the run coder finds a flat area's repeats as they are, and
+// stb need not try every filter on every row. stb keeps this in a global, set
+// here once, before any thread encodes.
+const bool kRowsUnfiltered = (stbi_write_force_png_filter = 0, true);
 }  // namespace
 
 std::vector<uint8_t> encodePng(const Rgba& image) {
-  // Rows unfiltered: the run coder finds a flat area's repeats as they are,
-  // and stb need not try every filter on every row.
-  stbi_write_force_png_filter = 0;
   std::vector<uint8_t> out;
   stbi_write_png_to_func(appendBytes, &out, image.width, image.height, 4, image.pixels.data(), image.width * 4);
   return out;

@@ -22,6 +22,27 @@ struct Rgba {
   const uint8_t* at(int x, int y) const { return pixels.data() + (size_t(y) * size_t(width) + size_t(x)) * 4; }
 };
 
+// A picture of at most 256 colours: a byte a pixel, the index of its colour
+// (0xRRGGBBAA), the colours in order of first appearance, top row first.
+struct Indexed {
+  int width = 0, height = 0;
+  std::vector<uint32_t> colours;
+  std::vector<uint8_t> pixels;
+
+  Indexed() = default;
+  Indexed(int w, int h) : width(w), height(h), pixels(size_t(w) * size_t(h), 0) {}
+};
+
+// A picture as written: indexed when it has at most 256 colours, else RGBA.
+struct Picture {
+  bool full = false;  // rgba holds it
+  Indexed indexed;
+  Rgba rgba;
+
+  int width() const { return full ? rgba.width : indexed.width; }
+  int height() const { return full ? rgba.height : indexed.height; }
+};
+
 // Gray level L of largest level M as the device shows it: 255 - L * 255 / M, rounded.
 uint8_t grayShade(int level, int depth);
 
@@ -30,12 +51,18 @@ uint8_t grayShade(int level, int depth);
 Rgba drawBitmap(const kiln::DecodedBitmap& bitmap, const kiln::Palette* palette,
                 const kiln::ShadeTable* shade = nullptr);
 
+// The same, as a picture (indexed unless the bitmap shows more than 256 colours).
+Picture drawPicture(const kiln::DecodedBitmap& bitmap, const kiln::Palette* palette);
+
 // Gap in pixels between the pictures of a strip or sheet.
 constexpr int kGap = 2;
 
 // An 8-bit bitmap through P0 to P4, side by side, kGap pixels apart.
 Rgba shadeStrip(const kiln::DecodedBitmap& bitmap, const kiln::Palette& palette,
                 const std::array<kiln::ShadeTable, 5>& shades);
+
+Picture stripPicture(const kiln::DecodedBitmap& bitmap, const kiln::Palette& palette,
+                     const std::array<kiln::ShadeTable, 5>& shades);
 
 // The palette as 16 x 16 pixels, slot s at (s % 16, s / 16).
 Rgba paletteSwatch(const kiln::Palette& palette);
@@ -50,14 +77,34 @@ Rgba fontSheet(const std::vector<uint32_t>& words);
 struct Placement {
   int x = 0, y = 0;
 };
+struct Size {
+  int width = 0, height = 0;
+};
+// Where pictures of these sizes go on a sheet, and the sheet's size.
+Size sheetLayout(const std::vector<Size>& sizes, int maxWidth, std::vector<Placement>& placements);
 // Pictures in order, left to right in rows no wider than maxWidth (or the
 // widest picture), each row as tall as its tallest picture, on transparency.
 Rgba contactSheet(const std::vector<const Rgba*>& pictures, int maxWidth, std::vector<Placement>& placements);
 
+// The same with pictures: indexed when all of them are and they have at most
+// 256 colours between them.
+Picture contactSheet(const std::vector<const Picture*>& pictures, int maxWidth, std::vector<Placement>& placements);
+
+// An RGBA image as a picture: indexed when it has at most 256 colours.
+Picture pictureOf(Rgba image);
+// An indexed picture's colours pixel by pixel.
+Rgba expanded(const Indexed& image);
+
 // Each pixel as an n x n block.
 Rgba enlarged(const Rgba& image, int n);
+Picture enlarged(const Picture& image, int n);
 
 // The PNG file of the image (8-bit RGBA), written by stb_image_write.
 std::vector<uint8_t> encodePng(const Rgba& image);
+// A palette PNG (colour type 3, 8 bits, a tRNS chunk when some colour is not
+// opaque): stb_image_write cannot write those, and one byte a pixel is a
+// quarter of what the coder has to go through.
+std::vector<uint8_t> encodePng(const Indexed& image);
+std::vector<uint8_t> encodePng(const Picture& image);
 
 }  // namespace unkiln

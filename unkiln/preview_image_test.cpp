@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -46,6 +47,13 @@ Palette randomPalette(std::mt19937& random) {
   return p;
 }
 
+std::array<ShadeTable, 5> randomShades(std::mt19937& random) {
+  std::array<ShadeTable, 5> shades;
+  for (auto& t : shades)
+    for (auto& s : t) s = uint8_t(random());
+  return shades;
+}
+
 DecodedBitmap randomBitmap(std::mt19937& random, int depth, int width, int height) {
   DecodedBitmap b;
   b.width = width;
@@ -70,9 +78,7 @@ TEST(PreviewImage, GrayLevelsFromWhiteToBlack) {
 TEST(PreviewImage, BitmapsAndShadeStripsPixelForPixel) {
   std::mt19937 random(7);
   const Palette palette = randomPalette(random);
-  std::array<ShadeTable, 5> shades;
-  for (auto& t : shades)
-    for (auto& s : t) s = uint8_t(random());
+  const std::array<ShadeTable, 5> shades = randomShades(random);
   for (int depth : {2, 4, 8}) {
     DecodedBitmap b = randomBitmap(random, depth, 12, 5);
     Decoded png = readPng(encodePng(drawBitmap(b, &palette)));
@@ -144,6 +150,72 @@ TEST(PreviewImage, SwatchesSheetsAndScaling) {
   EXPECT_EQ(font.at(6, 5)[0], 170);
   EXPECT_EQ(font.at(2, 1)[0], 255);
   EXPECT_EQ(font.at(9, 1)[0], 0);  // the second glyph, a full block
+}
+
+// Every kind of picture: written as a palette PNG where it has at most 256
+// colours, it decodes to the same pixels as the RGBA file of its twin drawn
+// the old way, and its colours are numbered in order of first appearance.
+TEST(PreviewImage, PalettePngsDecodeAsTheirRgbaTwins) {
+  std::mt19937 random(11);
+  const Palette palette = randomPalette(random);
+  const std::array<ShadeTable, 5> shades = randomShades(random);
+  const DecodedBitmap masked8 = randomBitmap(random, 8, 13, 7), gray2 = randomBitmap(random, 2, 9, 4),
+                      gray4 = randomBitmap(random, 4, 17, 3);
+  DecodedBitmap all = randomBitmap(random, 8, 32, 9);  // every slot and transparency: 257 colours
+  for (int i = 0; i < 256; ++i) {
+    all.values[size_t(i)] = uint8_t(i);
+    all.opaque[size_t(i)] = true;
+  }
+  all.opaque.back() = false;
+  std::array<ShadeTable, 5> plain = shades;  // P0 keeps every slot
+  for (int i = 0; i < 256; ++i) plain[0][size_t(i)] = uint8_t(i);
+  DecodedBitmap opaque = randomBitmap(random, 4, 5, 5);
+  opaque.opaque.assign(opaque.opaque.size(), true);
+  const Picture a = drawPicture(masked8, &palette), b = drawPicture(gray2, nullptr);
+  const Rgba aTwin = drawBitmap(masked8, &palette), bTwin = drawBitmap(gray2, nullptr);
+  std::vector<Placement> where;
+
+  struct Kind {
+    const char* name;
+    Picture picture;
+    Rgba twin;
+    bool paletted;
+  };
+  const Kind kinds[] = {
+      {"masked 8-bit", a, aTwin, true},
+      {"gray 2-bit", b, bTwin, true},
+      {"gray 4-bit", drawPicture(gray4, nullptr), drawBitmap(gray4, nullptr), true},
+      {"opaque, no tRNS", drawPicture(opaque, nullptr), drawBitmap(opaque, nullptr), true},
+      {"shade strip", stripPicture(masked8, palette, shades), shadeStrip(masked8, palette, shades), true},
+      {"more than 256 colours", drawPicture(all, &palette), drawBitmap(all, &palette), false},
+      {"strip of more than 256", stripPicture(all, palette, plain), shadeStrip(all, palette, plain), false},
+      {"contact sheet", contactSheet({&a, &b, &a}, 30, where), contactSheet({&aTwin, &bTwin, &aTwin}, 30, where),
+       true},
+      {"enlarged", enlarged(a, 3), enlarged(aTwin, 3), true},
+      {"font sheet", pictureOf(fontSheet({0xA0000000u, 0xC0000001u})), fontSheet({0xA0000000u, 0xC0000001u}), true},
+  };
+  for (const Kind& k : kinds) {
+    SCOPED_TRACE(k.name);
+    const std::vector<uint8_t> png = encodePng(k.picture);
+    ASSERT_GT(png.size(), 26u);
+    EXPECT_EQ(png[25], k.paletted ? 3 : 6);  // IHDR's colour type
+    EXPECT_EQ(!k.picture.full, k.paletted);
+    const Decoded got = readPng(png), want = readPng(encodePng(k.twin));
+    EXPECT_EQ(got.width, k.twin.width);
+    EXPECT_EQ(got.height, k.twin.height);
+    EXPECT_EQ(got.pixels, want.pixels);
+    EXPECT_EQ(got.pixels, k.twin.pixels);
+    if (!k.paletted) continue;
+    bool translucent = false;
+    for (size_t i = 3; i < k.twin.pixels.size(); i += 4) translucent = translucent || k.twin.pixels[i] != 255;
+    EXPECT_EQ(std::search(png.begin(), png.end(), std::begin("tRNS"), std::end("tRNS") - 1) != png.end(), translucent);
+    int next = 0;
+    for (uint8_t index : k.picture.indexed.pixels) {
+      ASSERT_LE(int(index), next);
+      next = std::max(next, index + 1);
+    }
+    EXPECT_EQ(size_t(next), k.picture.indexed.colours.size());
+  }
 }
 
 TEST(PreviewDeflate, StreamsInflateToTheirSourceAndTheCrcIsPngs) {

@@ -287,7 +287,7 @@ void convertBitmap(GraphicsState& graphics, const std::string& path, std::vector
   std::vector<int> colour(std::max<size_t>(256, entries.size()), kOffTable);
   if (depth == 8) {
     mapColours(graphics, *palette, entries, path, colour);
-    if (img.colourTable)
+    if (!img.indices.empty())
       encode8(graphics, path, img, img.indices.data(), colour, db, compressFlag, code, totals);
     else
       encode8(graphics, path, img, img.pixels.data(), colour, db, compressFlag, code, totals);

@@ -24,21 +24,30 @@ void readPlanes(const uint8_t* planes, DecodedBitmap& out) {
   const size_t maskRow = maskRowBytes(W);
   const uint8_t* pixels = planes + (out.masked ? maskPlaneBytes(W, H) : 0);
   const uint8_t valueMask = uint8_t((1 << depth) - 1);
-  out.values.assign(size_t(W) * H, 0);
+  out.values.resize(size_t(W) * H);
   out.opaque.assign(size_t(W) * H, 1);
+  const size_t rowBytes = pixelRowBytes(W, depth);
   for (int y = 0; y < H; ++y) {
-    const uint8_t* row = pixels + pixelRowBytes(W, depth) * y;
-    const uint8_t* mask = planes + maskRow * y;
-    for (int x = 0; x < W; ++x) {
-      const size_t i = size_t(y) * W + x;
-      out.values[i] = depth == 8 ? row[x] : uint8_t(row[x * depth / 8] >> pixelShift(x, depth) & valueMask);
-      if (!out.masked) continue;
-      bool set = (mask[x / 8] & maskBit(x)) != 0;
-      out.opaque[i] = set == maskBitDraws(depth);
-      if (!out.opaque[i] && out.values[i] != 0 && out.irregular.empty())
-        out.irregular = format("transparent pixel %d,%d holds %d; kiln writes 0", x, y, out.values[i]);
+    const uint8_t* row = pixels + rowBytes * y;
+    uint8_t* values = out.values.data() + size_t(y) * W;
+    // An 8-bit row is its values as they stand; the bulk of an adventure's
+    // pictures are 8-bit.
+    if (depth == 8) {
+      std::copy(row, row + W, values);
+    } else {
+      for (int x = 0; x < W; ++x) values[x] = uint8_t(row[x * depth / 8] >> pixelShift(x, depth) & valueMask);
     }
-    if (out.masked && W % 8 != 0 && (mask[maskRow - 1] & (0xFF >> (W % 8))) != 0 && out.irregular.empty())
+    if (!out.masked) continue;
+    const uint8_t* mask = planes + maskRow * y;
+    uint8_t* opaque = out.opaque.data() + size_t(y) * W;
+    const bool setDraws = maskBitDraws(depth);
+    for (int x = 0; x < W; ++x) {
+      bool set = (mask[x / 8] & maskBit(x)) != 0;
+      opaque[x] = set == setDraws;
+      if (!opaque[x] && values[x] != 0 && out.irregular.empty())
+        out.irregular = format("transparent pixel %d,%d holds %d; kiln writes 0", x, y, values[x]);
+    }
+    if (W % 8 != 0 && (mask[maskRow - 1] & (0xFF >> (W % 8))) != 0 && out.irregular.empty())
       out.irregular = format("mask row %d has bits set past its last pixel", y);
   }
 }

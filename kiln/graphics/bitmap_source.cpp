@@ -1,6 +1,8 @@
 // The picture behind a bitmap record: an 8-bit BMP that the converter turns
 // back into the same bytes.
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "kiln/graphics/bitmap_decode.h"
@@ -49,27 +51,41 @@ bool grayTable(const DecodedBitmap& b, std::vector<uint32_t>& colours, std::vect
 // is set; the transparent pixels take an unused slot's entry.
 bool paletteTable(const DecodedBitmap& b, const Palette& palette, std::vector<uint32_t>& colours,
                   std::vector<uint8_t>& indices, std::string& why) {
-  std::vector<bool> used(256, false);
+  std::array<bool, 256> used{};
   bool anyTransparent = false;
-  for (size_t i = 0; i < b.values.size(); ++i) {
-    if (b.opaque[i])
-      used[b.values[i]] = true;
-    else
-      anyTransparent = true;
+  if (!b.masked) {
+    // Every pixel is drawn: no per-pixel test (most bitmaps are unmasked).
+    for (uint8_t v : b.values) used[v] = true;
+  } else {
+    for (size_t i = 0; i < b.values.size(); ++i) {
+      if (b.opaque[i])
+        used[b.values[i]] = true;
+      else
+        anyTransparent = true;
+    }
+  }
+  // The lowest slot of each colour, found once: sorted by colour, then slot.
+  std::array<uint32_t, 256> bySlot;
+  for (int s = 0; s < 256; ++s) bySlot[s] = entryOf(palette[s].red, palette[s].green, palette[s].blue);
+  std::array<uint64_t, 256> sorted;
+  for (int s = 0; s < 256; ++s) sorted[s] = uint64_t(bySlot[s]) << 8 | uint64_t(s);
+  std::sort(sorted.begin(), sorted.end());
+  std::array<int, 256> lowest;
+  for (int k = 0; k < 256; ++k) {
+    const int s = int(sorted[k] & 0xFF);
+    lowest[s] = k > 0 && (sorted[k - 1] >> 8) == (sorted[k] >> 8) ? lowest[int(sorted[k - 1] & 0xFF)] : s;
   }
   char text[200];
   for (int s = 0; s < 256; ++s) {
     const PaletteEntry& p = palette[s];
-    colours.push_back(entryOf(p.red, p.green, p.blue));
+    colours.push_back(bySlot[s]);
     if (!used[s]) continue;
-    for (int t = 0; t < s; ++t)
-      if (palette[t].red == p.red && palette[t].green == p.green && palette[t].blue == p.blue) {
-        std::snprintf(text, sizeof text,
-                      "slot %d has the colour of slot %d (%d, %d, %d), so no picture gives slot %d", s, t, p.red,
-                      p.green, p.blue, s);
-        why = text;
-        return false;
-      }
+    if (const int t = lowest[s]; t != s) {
+      std::snprintf(text, sizeof text, "slot %d has the colour of slot %d (%d, %d, %d), so no picture gives slot %d",
+                    s, t, p.red, p.green, p.blue, s);
+      why = text;
+      return false;
+    }
     if (colours.back() == kTransparentEntry) colours.back() = entryOf(p.red, p.green, p.blue, 1);
   }
   int transparent = -1;
@@ -82,12 +98,17 @@ bool paletteTable(const DecodedBitmap& b, const Palette& palette, std::vector<ui
     }
     colours[transparent] = kTransparentEntry;
   }
+  if (!anyTransparent) {
+    indices = b.values;
+    return true;
+  }
   for (size_t i = 0; i < b.values.size(); ++i) indices[i] = b.opaque[i] ? b.values[i] : uint8_t(transparent);
   return true;
 }
 
 // The pixel plane of an unmasked picture.
 std::vector<uint8_t> pixelPlane(const DecodedBitmap& b) {
+  if (b.depth == 8) return b.values;  // one byte a pixel, rows end to end
   std::vector<uint8_t> plane(pixelPlaneBytes(b.width, b.height, b.depth), 0);
   const size_t rowBytes = pixelRowBytes(b.width, b.depth);
   for (int y = 0; y < b.height; ++y)

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <string>
 #include <vector>
 
@@ -350,6 +354,11 @@ TEST(ConvertBitmap, FilesThatAreNoBitmaps) {
   EXPECT_EQ(o.status, 1);
   b.dir.write("folder.bmp/x", "");
   EXPECT_EQ(run(b.dir.path("folder.bmp")).err, "ERROR: Can not open " + b.dir.path("folder.bmp") + ": Is a directory\n");
+#ifndef _WIN32
+  // A pipe with no writer is refused at once, not waited on forever.
+  ASSERT_EQ(mkfifo(b.dir.path("pipe.bmp").c_str(), 0600), 0);
+  EXPECT_EQ(run(b.dir.path("pipe.bmp")).err, "ERROR: Can not open " + b.dir.path("pipe.bmp") + ": Illegal seek\n");
+#endif
   EXPECT_TRUE(b.db().recordOffsets.empty());
 }
 

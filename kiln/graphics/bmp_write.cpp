@@ -1,5 +1,6 @@
 #include "kiln/graphics/bmp_write.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace kiln {
@@ -31,8 +32,7 @@ std::vector<uint8_t> makeBmp8(int width, int height, const std::vector<uint32_t>
   putLE32(p + 46, uint32_t(colours.size()));
   for (size_t i = 0; i < colours.size(); ++i) putLE32(p + 54 + 4 * i, colours[i]);
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      p[offset + size_t(height - 1 - y) * rowBytes + x] = indices[size_t(y) * width + x];
+    std::copy_n(indices.data() + size_t(y) * width, width, p + offset + size_t(height - 1 - y) * rowBytes);
   return b;
 }
 

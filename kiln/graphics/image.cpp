@@ -75,6 +75,7 @@ std::string readPngHeader(const std::vector<uint8_t>& file, ImageHeader& header)
     if (std::memcmp(file.data() + at + 4, "IEND", 4) == 0) break;
     at += 12 + size_t(length);
   }
+  if (readPngHeaderFast(file, header)) return "";
   int w = 0, h = 0, channels = 0;
   if (file.size() > 0x7FFFFFFF ||
       !stbi_info_from_memory(file.data(), int(file.size()), &w, &h, &channels))
@@ -86,6 +87,19 @@ std::string readPngHeader(const std::vector<uint8_t>& file, ImageHeader& header)
 }
 
 std::string decodePng(const std::vector<uint8_t>& file, Picture& picture) {
+  switch (decodePngFast(file, picture)) {
+    case FastPng::decoded:
+      return "";
+    case FastPng::badIndex:
+      picture = Picture{};
+      return "ERROR: unreadable .png file: a pixel's colour index lies past the palette\n";
+    default:
+      return decodePngStb(file, picture);
+  }
+}
+
+std::string decodePngStb(const std::vector<uint8_t>& file, Picture& picture) {
+  picture = Picture{};
   int w = 0, h = 0, channels = 0;
   const int size = int(file.size());
   // Every colour type and depth comes out as red, green, blue, alpha, palette
@@ -120,38 +134,36 @@ std::string decodePng(const std::vector<uint8_t>& file, Picture& picture) {
   return "";
 }
 
+ColourIndexer::ColourIndexer(std::vector<uint32_t>& colours) : colours_(colours), slots_(512), mask_(511) {
+  colours_.clear();
+}
+
+uint32_t ColourIndexer::insert(uint32_t colour, size_t h) {
+  const uint32_t index = uint32_t(colours_.size());
+  colours_.push_back(colour);
+  slots_[h] = Slot{colour, index};
+  if (2 * colours_.size() > slots_.size()) {
+    slots_.assign(2 * slots_.size(), Slot{});
+    mask_ = slots_.size() - 1;
+    for (uint32_t i = 0; i < colours_.size(); ++i) {
+      size_t k = hash(colours_[i]);
+      while (slots_[k].index != kEmpty) k = (k + 1) & mask_;
+      slots_[k] = Slot{colours_[i], i};
+    }
+  }
+  return index;
+}
+
 void indexColours(Picture& picture) {
-  // Open addressing, kept at most half full: a brush has a few colours, a
-  // photograph thousands. Runs of one colour skip the look-up.
-  size_t capacity = 256;
-  std::vector<uint32_t> keys(capacity), slots(capacity, UINT32_MAX);
-  auto place = [&](uint32_t colour) -> uint32_t& {
-    size_t h = (colour * 0x9E3779B1u) >> 8 & (capacity - 1);
-    while (slots[h] != UINT32_MAX && keys[h] != colour) h = (h + 1) & (capacity - 1);
-    keys[h] = colour;
-    return slots[h];
-  };
-  picture.colours.clear();
+  // Runs of one colour skip the look-up.
+  ColourIndexer indexer(picture.colours);
   uint32_t lastColour = 0, lastIndex = UINT32_MAX;
   for (uint32_t& pixel : picture.pixels) {
-    if (pixel == lastColour && lastIndex != UINT32_MAX) {
-      pixel = lastIndex;
-      continue;
+    if (pixel != lastColour || lastIndex == UINT32_MAX) {
+      lastColour = pixel;
+      lastIndex = indexer.index(pixel);
     }
-    lastColour = pixel;
-    uint32_t& slot = place(pixel);
-    uint32_t index = slot;
-    if (index == UINT32_MAX) {
-      index = slot = uint32_t(picture.colours.size());
-      picture.colours.push_back(pixel);
-      if (2 * picture.colours.size() > capacity) {  // grow; slot is stale from here on
-        capacity *= 2;
-        keys.assign(capacity, 0);
-        slots.assign(capacity, UINT32_MAX);
-        for (size_t i = 0; i < picture.colours.size(); ++i) place(picture.colours[i]) = uint32_t(i);
-      }
-    }
-    pixel = lastIndex = index;
+    pixel = lastIndex;
   }
 }
 

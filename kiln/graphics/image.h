@@ -33,7 +33,11 @@ struct ImageHeader {
 // kept as stored: reserved byte, red, green, blue from the high byte down; an
 // index may lie past the table, which is the caller's fault to report.
 // Without one, `pixels` index the picture's distinct colours, alpha, red,
-// green, blue from the high byte down, in the order they first appear.
+// green, blue from the high byte down, in the order they first appear; a
+// PNG of at most 256 colours gives those numbers in `indices` instead. A PNG
+// with a colour table gives its slots in `indices` and its table in
+// `colours` (alpha, red, green, blue), each slot no pixel uses holding the
+// colour of one that is used: only the colours drawn are ever looked at.
 struct Picture {
   int width = 0;
   int height = 0;
@@ -41,11 +45,11 @@ struct Picture {
   bool colourTable = false;
   std::vector<uint32_t> colours;
   std::vector<uint8_t> indices;  // width * height, with a colour table
-  std::vector<uint32_t> pixels;  // width * height, without one
+  std::vector<uint32_t> pixels;  // width * height, without one (or empty)
 
   uint32_t at(int x, int y) const {
     const size_t i = size_t(y) * size_t(width) + size_t(x);
-    return colourTable ? indices[i] : pixels[i];
+    return indices.empty() ? pixels[i] : indices[i];
   }
 };
 
@@ -62,9 +66,45 @@ std::string decodeBmp(const std::vector<uint8_t>& file, const ImageHeader& heade
 std::string readPngHeader(const std::vector<uint8_t>& file, ImageHeader& header);
 std::string decodePng(const std::vector<uint8_t>& file, Picture& picture);
 
+// decodePng's two readers: kiln's own for the common PNGs, stb_image for
+// every other and every one the first declines. A pixel whose colour index
+// lies past the palette is a fault of the file (stb would give whatever
+// its memory held).
+enum class FastPng { decoded, declined, badIndex };
+FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture);
+// The size from the header of a PNG the first reader would take; false for
+// any other, whose header stb reads.
+bool readPngHeaderFast(const std::vector<uint8_t>& file, ImageHeader& header);
+std::string decodePngStb(const std::vector<uint8_t>& file, Picture& picture);
+
 // Turns a picture whose pixels hold alpha, red, green, blue into one whose
 // pixels index its distinct colours: each colour is then converted once.
 void indexColours(Picture& picture);
+
+// Numbers colours (alpha, red, green, blue) in the order they first appear,
+// appending each new one to `colours`.
+class ColourIndexer {
+ public:
+  explicit ColourIndexer(std::vector<uint32_t>& colours);
+  uint32_t index(uint32_t colour) {
+    for (size_t h = hash(colour);; h = (h + 1) & mask_) {
+      const Slot& slot = slots_[h];
+      if (slot.index == kEmpty) return insert(colour, h);
+      if (slot.colour == colour) return slot.index;
+    }
+  }
+
+ private:
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  struct Slot {
+    uint32_t colour = 0, index = kEmpty;
+  };
+  size_t hash(uint32_t colour) const { return size_t((colour * 0x9E3779B97F4A7C15ull) >> 32) & mask_; }
+  uint32_t insert(uint32_t colour, size_t h);
+  std::vector<uint32_t>& colours_;
+  std::vector<Slot> slots_;  // kept at most half full
+  size_t mask_;
+};
 
 // An n-bit field value as 8 bits, v * 255 / (2^n - 1) rounded to nearest.
 uint8_t scaleField(uint32_t value, int bits);

@@ -73,6 +73,11 @@ std::unique_ptr<Database> createPDB(const std::string& name, const std::string& 
   return db;
 }
 
+namespace {
+constexpr size_t kBigDatabase = size_t(1) << 20;
+constexpr size_t kReservedRoom = size_t(64) << 20;
+}  // namespace
+
 void addPDBEntry(Database& db, const char* code, const uint8_t* data, size_t length) {
   if (db.recordOffsets.size() >= kMaxRecords) {
     std::fprintf(stderr, "ERROR: %s would hold more than %zu records\n", db.path.c_str(), kMaxRecords);
@@ -85,6 +90,11 @@ void addPDBEntry(Database& db, const char* code, const uint8_t* data, size_t len
     std::fprintf(stderr, "ERROR: %s would hold more than 4 GB of records\n", db.path.c_str());
     kit::fail(1);
   }
+  // A big database takes room for 64 MB at once instead of doubling its
+  // buffer again and again: each doubling copied every byte so far into new
+  // pages, and the room not yet written costs no memory.
+  if (start + stored > db.recordData.capacity() && start >= kBigDatabase && start + stored < kReservedRoom)
+    db.recordData.reserve(kReservedRoom);
   db.recordOffsets.push_back(uint32_t(start));
   // The bytes are appended as they are, then the padding: each byte is
   // written once.
