@@ -153,6 +153,24 @@ void AtomicFile::discard() {
   errno = saved;
 }
 
+bool AtomicFile::finish(bool sync) {
+  if (!file) {
+    errno = EBADF;
+    return false;
+  }
+  int err = 0;
+  if (std::fflush(file) != 0 || std::ferror(file)) err = errno ? errno : EIO;
+  // On the disk before the rename, so a crash never leaves an empty file
+  // under the final name.
+  if (!err) err = temp_list::flushToDisk(file, sync);
+  if (std::fclose(file) != 0 && !err) err = errno;
+  file = nullptr;
+  if (!err) return true;
+  discard();
+  errno = err;
+  return false;
+}
+
 void removeTemporaryFiles() { temp_list::forEach(temp_list::removeOne); }
 
 bool AtomicFile::write(const void* data, size_t size) {

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -203,22 +203,10 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   return false;
 }
 
-bool AtomicFile::finish(bool sync) {
-  if (!file) {
-    errno = EBADF;
-    return false;
-  }
-  int err = 0;
-  if (std::fflush(file) != 0 || std::ferror(file)) err = errno ? errno : EIO;
-  // On the disk before the rename, so a crash never leaves an empty file
-  // under the final name. EINVAL: a file system that cannot sync.
-  if (!err && sync && kSync && fsync(fileno(file)) != 0 && errno != EINVAL) err = errno;
-  if (std::fclose(file) != 0 && !err) err = errno;
-  file = nullptr;
-  if (!err) return true;
-  discard();
-  errno = err;
-  return false;
+int temp_list::flushToDisk(FILE* file, bool sync) {
+  // EINVAL: a file system that cannot sync.
+  if (sync && kSync && fsync(fileno(file)) != 0 && errno != EINVAL) return errno;
+  return 0;
 }
 
 bool AtomicFile::renameIntoPlace() {

@@ -148,25 +148,11 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   return false;
 }
 
-bool AtomicFile::finish(bool sync) {
-  if (!file) {
-    errno = EBADF;
-    return false;
-  }
-  int err = 0;
-  if (std::fflush(file) != 0 || std::ferror(file)) err = errno ? errno : EIO;
-  // On the disk before the rename, so a crash never leaves an empty file
-  // under the final name. Windows has no flush of many files at once, so a
-  // batch's files are flushed one by one as well.
-  (void)sync;
+// Windows has no flush of many files at once, so a batch's files are flushed
+// one by one as well.
+int temp_list::flushToDisk(FILE* file, bool) {
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  if (!err && !FlushFileBuffers(handle)) err = errnoOf(GetLastError());
-  if (std::fclose(file) != 0 && !err) err = errno;
-  file = nullptr;
-  if (!err) return true;
-  discard();
-  errno = err;
-  return false;
+  return FlushFileBuffers(handle) ? 0 : errnoOf(GetLastError());
 }
 
 bool AtomicFile::renameIntoPlace() {

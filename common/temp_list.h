@@ -2,6 +2,7 @@
 // The list of temporary output files that an interrupt removes; shared by the
 // output files and the platform's interrupt handlers.
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ struct InterruptGuard {
 // A name for a temporary file beside target: target's name, a random part and
 // ".tmp". Each call gives another random part.
 std::string temporaryName(const std::string& target);
+
+// Flushes an output's written bytes to the disk (only when sync, on POSIX);
+// 0, or the system's reason.
+int flushToDisk(FILE* file, bool sync);
 
 // Brings a batch of outputs in folders to the disk: before their renames the
 // files' data (POSIX: one flush of each file system), after them the folders.
