@@ -5,12 +5,17 @@
 // A colour-table picture is not expanded to RGBA and indexed again: its
 // slots are handed on with its table.
 
+#ifdef KIT_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#else
 #include <zlib.h>
+#endif
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 #include "kiln/graphics/image.h"
 
@@ -101,23 +106,47 @@ bool readChunks(const std::vector<uint8_t>& file, PngStream& s) {
   }
 }
 
-// Inflates the IDAT chunks into raw, which must fill; what follows is
-// inflated too and dropped, since stb takes surplus rows but refuses a
-// stream damaged past them. The zlib header is checked as stb checks it;
-// the checksum, which stb ignores, is not.
+// Inflates the IDAT chunks into raw, which must fill. The zlib header is
+// checked as stb checks it; the checksum, which stb ignores, is not. stb
+// refuses a stream whose last codes it must decode from fewer than 16 bits of
+// input: here, the stream must be followed by two bytes at least (the four of
+// its checksum, as a rule).
 bool inflateData(const PngStream& s, std::vector<uint8_t>& raw) {
   std::vector<std::pair<const uint8_t*, uint32_t>> parts = s.data;
   std::vector<uint8_t> joined;
-  if (parts[0].second < 3) {  // stb wants the header and more in hand: join the chunks
+#ifdef KIT_HAVE_LIBDEFLATE
+  const bool join = parts.size() > 1;  // libdeflate takes the stream whole
+#else
+  const bool join = parts[0].second < 3;  // stb wants the header and more in hand
+#endif
+  if (join) {
     for (const auto& d : parts) joined.insert(joined.end(), d.first, d.first + d.second);
     if (joined.size() < 3) return false;
     parts.assign(1, {joined.data(), uint32_t(joined.size())});
   }
+  if (parts[0].second < 3) return false;
   const uint8_t cmf = parts[0].first[0], flg = parts[0].first[1];
   if ((cmf * 256 + flg) % 31 != 0 || (flg & 32) || (cmf & 15) != 8) return false;
   parts[0].first += 2;
   parts[0].second -= 2;
 
+#ifdef KIT_HAVE_LIBDEFLATE
+  // Rows past the picture would not fit: stb takes them, so such a stream is
+  // declined and left to it.
+  // One decompressor a thread, kept: making one clears some 10 KB, a
+  // quarter of what inflating a brush takes.
+  struct Free {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+  };
+  thread_local std::unique_ptr<libdeflate_decompressor, Free> d(libdeflate_alloc_decompressor());
+  if (!d) return false;
+  size_t used = 0, made = 0;
+  return libdeflate_deflate_decompress_ex(d.get(), parts[0].first, parts[0].second, raw.data(), raw.size(), &used,
+                                          &made) == LIBDEFLATE_SUCCESS &&
+         made == raw.size() && parts[0].second - used >= 2;
+#else
+  // What follows the picture's rows is inflated too and dropped, since stb
+  // takes surplus rows but refuses a stream damaged past them.
   z_stream z{};
   if (inflateInit2(&z, -15) != Z_OK) return false;
   uint8_t spill[4096];
@@ -150,13 +179,11 @@ bool inflateData(const PngStream& s, std::vector<uint8_t>& raw) {
     if (r != Z_OK && r != Z_BUF_ERROR) break;
   }
   const bool filled = spilled > 0 || z.avail_out == 0;
-  // stb refuses a stream whose last codes it must decode from fewer than 16
-  // bits of input: here, the stream must be followed by two bytes at least
-  // (the four of its checksum, as a rule).
   uint64_t after = z.avail_in;
   for (size_t j = i + 1; j < parts.size(); ++j) after += parts[j].second;
   inflateEnd(&z);
   return r == Z_STREAM_END && filled && after >= 2;
+#endif
 }
 
 uint8_t paeth(int a, int b, int c) {
