@@ -73,6 +73,25 @@ std::vector<uint8_t> bmp(int size, int kind, bool offPalette) {
   return b;
 }
 
+// The same picture as a 32-bit BMP, the true-colour twin of an RGBA PNG: no
+// alpha mask, so every pixel is opaque and pure red is transparent at depth 8.
+std::vector<uint8_t> bmp32(int size, int kind, bool offPalette) {
+  const std::vector<uint8_t> b = bmp(size, kind, offPalette);
+  std::vector<uint8_t> out(b.begin(), b.begin() + 54);
+  out[10] = 54;
+  out[11] = 0;
+  out[28] = 32;
+  out[46] = 0;
+  out[47] = 0;
+  for (size_t i = 0; i < size_t(size) * size; ++i) {
+    const uint8_t* e = b.data() + 54 + 4 * b[54 + 1024 + i];
+    out.insert(out.end(), {e[0], e[1], e[2], 0});
+  }
+  const uint32_t n = uint32_t(out.size());
+  for (int i = 0; i < 4; ++i) out[2 + i] = uint8_t(n >> (8 * i));
+  return out;
+}
+
 // The same picture as a PNG, which converts to the same record: RGBA (pure
 // red written as alpha 0), as stb_image_write gives it, or with a colour
 // table and pure red transparent through tRNS, as paint programs save a brush
@@ -130,7 +149,7 @@ std::vector<uint8_t> png(int size, int kind, bool offPalette, bool withTable) {
   return out;
 }
 
-// format: 0 BMP, 1 RGBA PNG, 2 PNG with a colour table.
+// format: 0 BMP, 1 RGBA PNG, 2 PNG with a colour table, 3 32-bit BMP.
 void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPalette, int format = 0) {
   std::string dir = (std::filesystem::temp_directory_path() / "kiln-bench-XXXXXX").string();
   if (!mkdtemp(dir.data())) {
@@ -138,7 +157,9 @@ void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPale
     return;
   }
   std::string path = dir + "/b.bmp";
-  std::vector<uint8_t> file = format ? png(size, kind, offPalette, format == 2) : bmp(size, kind, offPalette);
+  std::vector<uint8_t> file = format == 3 ? bmp32(size, kind, offPalette)
+                              : format    ? png(size, kind, offPalette, format == 2)
+                                          : bmp(size, kind, offPalette);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 
   RunState run;
@@ -166,6 +187,9 @@ BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_flat, 64, 0, false)->Unit(benchmark
 BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_flat_png_table, 64, 0, false, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_texture_png_rgba, 64, 1, false, 1)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_masked_png_rgba, 64, 2, false, 1)->Unit(benchmark::kMicrosecond);
+// An RGBA PNG's true-colour twin: the same pixels as a 32-bit BMP.
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_texture_bmp32, 64, 1, false, 3)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_masked_bmp32, 64, 2, false, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_texture_png_table, 64, 1, false, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_convertBitmap8, brush64_masked_png_table, 64, 2, false, 2)->Unit(benchmark::kMicrosecond);
 

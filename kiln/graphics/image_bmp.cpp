@@ -228,6 +228,13 @@ std::string decodeBmp(const std::vector<uint8_t>& file, const ImageHeader& heade
           out[x] = 0xFF000000u | uint32_t(row[2]) << 16 | uint32_t(row[1]) << 8 | row[0];
         break;
       default:
+        if (bpp == 32 && red.mask == 0xFF0000 && green.mask == 0xFF00 && blue.mask == 0xFF &&
+            (alpha.mask == 0 || alpha.mask == 0xFF000000u)) {
+          // The layout paint programs write: each field 8 bits, so a pixel is its word.
+          const uint32_t opaque = alpha.mask ? 0 : 0xFF000000u;
+          for (int x = 0; x < W; ++x) out[x] = (readLE32(row + 4 * size_t(x)) & (opaque ? 0xFFFFFF : 0xFFFFFFFFu)) | opaque;
+          break;
+        }
         for (int x = 0; x < W; ++x) {
           const uint32_t v = bpp == 16 ? readLE16(row + 2 * size_t(x)) : readLE32(row + 4 * size_t(x));
           const uint32_t a = alpha.mask ? channel(v, alpha) : 0xFF;
