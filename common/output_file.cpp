@@ -195,9 +195,21 @@ OutputResult writeWholeFile(const std::string& path, const void* data, size_t si
 
 OutputBatch::~OutputBatch() { discard(); }
 
+void OutputBatch::folderIsNew(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  newFolders_.push_back(folder);
+}
+
 OutputResult OutputBatch::add(const std::string& path, const void* data, size_t size) {
+  bool inNewFolder;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The latest folders first: files are added folder by folder.
+    const std::string folder = temp_list::folderOf(path);
+    inNewFolder = std::find(newFolders_.rbegin(), newFolders_.rend(), folder) != newFolders_.rend();
+  }
   auto out = std::make_unique<AtomicFile>();
-  if (!out->open(path)) return OutputResult::createFailed;
+  if (!out->open(path, "wb", inNewFolder)) return OutputResult::createFailed;
   // The bytes are here whole: one write, not a buffer's worth at a time.
   std::setvbuf(out->file, nullptr, _IONBF, 0);
   // Closed now: a batch holds more files than a process may keep open.

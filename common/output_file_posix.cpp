@@ -137,7 +137,7 @@ void syncFolder(const std::string& folder) {
 
 }  // namespace
 
-bool AtomicFile::open(const std::string& finalPath, const char* mode) {
+bool AtomicFile::open(const std::string& finalPath, const char* mode, bool inNewFolder) {
   discard();
   path = finalPath;
   committed = false;
@@ -147,7 +147,8 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   // of outputs.
   struct stat st = {};
   bool exists = false;
-  if (!followLinks(finalPath, target, st, exists)) return false;
+  if (inNewFolder) target = finalPath;
+  else if (!followLinks(finalPath, target, st, exists)) return false;
   if (exists) {
     // A folder or other non-file in the way is refused now, where creating
     // the output is reported, not when the rename meets it.
@@ -157,7 +158,7 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
     }
     replacing = true;
     keptMode = st.st_mode & 0777;
-  } else if (errno != ENOENT) {
+  } else if (!inNewFolder && errno != ENOENT) {
     return false;
   }
 

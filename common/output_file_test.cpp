@@ -142,7 +142,8 @@ TEST(AtomicFile, TextModeWritesThePlatformsLineEnds) {
 
 // A batch holds more files than the interrupt list once had room for and
 // more than a process may keep open; nothing reaches a final name before the
-// commit, and whatever is not committed leaves no trace.
+// commit, and whatever is not committed leaves no trace, in a folder made
+// just before as in one that was there.
 TEST(OutputBatch, RenamesEveryFileTogetherAndCleansUpOnEveryOtherWayOut) {
   constexpr int kFiles = 2500;
   enum Ending { committed, destroyed, interrupted };
@@ -154,6 +155,7 @@ TEST(OutputBatch, RenamesEveryFileTogetherAndCleansUpOnEveryOtherWayOut) {
     dir.write("a/0.txt", "old");
     {
       OutputBatch batch;
+      batch.folderIsNew(dir.path("b"));  // its files are created without a look for old ones
       for (int i = 0; i < kFiles; ++i) {
         std::string text = std::to_string(i);
         ASSERT_EQ(batch.add(dir.path((i % 2 ? "b/" : "a/") + text + ".txt"), text.data(), text.size()),

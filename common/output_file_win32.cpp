@@ -79,7 +79,7 @@ constexpr DWORD kKeptAttributes =
 
 }  // namespace
 
-bool AtomicFile::open(const std::string& finalPath, const char* mode) {
+bool AtomicFile::open(const std::string& finalPath, const char* mode, bool inNewFolder) {
   discard();
   path = finalPath;
   target = finalPath;
@@ -87,7 +87,7 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode) {
   replacing = false;
   keptMode = 0;
 
-  DWORD attributes = GetFileAttributesA(target.c_str());
+  DWORD attributes = inNewFolder ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     // A folder in the way would otherwise show only as "Permission denied"
     // when the rename meets it.

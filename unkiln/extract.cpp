@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <map>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -58,7 +59,7 @@ struct Extraction {
   int unreproducible = 0;
   bool writeFailed = false;
   int files = 0;
-  std::set<std::string> folders;  // made already
+  std::map<std::string, bool> folders;  // looked at or made already: true when this run made it
   kit::OutputBatch outputs;  // the files whose bytes changed, renamed into place together at the end
 };
 
@@ -76,15 +77,18 @@ void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const
 bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, size_t size) {
   fs::path path = fs::path(x.dir) / fs::path(relative);
   std::error_code ec;
+  // A folder made by this run holds nothing yet: no file in it is looked for.
+  const fs::path folder = path.parent_path();
+  auto [made, first] = x.folders.emplace(folder.string(), false);
+  if (first && (made->second = fs::create_directories(folder, ec))) x.outputs.folderIsNew(made->first);
   // One look at the disk: a missing file or a folder gives no size.
-  if (fs::file_size(path, ec) == size && !ec) {
+  if (!made->second && fs::file_size(path, ec) == size && !ec) {
     std::vector<uint8_t> old;
     if (kit::readWholeFile(path.string(), old) && old.size() == size && (!size || !std::memcmp(old.data(), bytes, size))) {
       ++x.files;
       return true;
     }
   }
-  if (x.folders.insert(path.parent_path().string()).second) fs::create_directories(path.parent_path(), ec);
   if (x.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
     std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
     x.writeFailed = true;
@@ -416,7 +420,7 @@ int runExtract(const Args& args) {
     return 1;
   }
   std::error_code ec;
-  fs::create_directories(folder, ec);
+  const bool madeFolder = fs::create_directories(folder, ec);
   if (!fs::is_directory(folder)) {
     std::fprintf(stderr, "ERROR: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
     return 1;
@@ -438,6 +442,11 @@ int runExtract(const Args& args) {
 
   Extraction x;
   x.dir = folder.string();
+  if (madeFolder) {
+    const std::string made = (folder / "pdbs.cfg").parent_path().string();  // as writeOutput names it
+    x.folders.emplace(made, true);
+    x.outputs.folderIsNew(made);
+  }
   x.taken.insert("pdbs.cfg");
   x.config = "# Extracted by unkiln: AdventuresPath=<this folder's parent> kiln -fs pdbs.cfg\n!NAME:" + adventure + "\n";
   for (const PdbFile& f : files) {

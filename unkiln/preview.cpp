@@ -247,7 +247,7 @@ int runPreview(const Args& args) {
   p.dir = fs::path(dir);
   p.scale = scale;
   std::error_code ec;
-  fs::create_directories(p.dir, ec);
+  if (fs::create_directories(p.dir, ec)) p.outputs.folderIsNew((p.dir / "index.html").parent_path().string());
   if (!fs::is_directory(p.dir)) {
     std::fprintf(stderr, "ERROR: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
     return 1;

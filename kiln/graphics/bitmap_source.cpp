@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "kiln/graphics/bitmap_decode.h"
 #include "kiln/graphics/bitmap_format.h"
@@ -44,6 +45,33 @@ bool grayTable(const DecodedBitmap& b, std::vector<uint32_t>& colours, std::vect
   return true;
 }
 
+// Each slot's colour table entry, and the lowest slot of the same colour.
+struct SlotTable {
+  Palette palette{};
+  std::array<uint32_t, 256> bySlot{};
+  std::array<int, 256> lowest{};
+};
+
+// Worked out once per palette (per thread, as pictures are made on several):
+// every 8-bit bitmap of an adventure is drawn in the same one.
+const SlotTable& slotTable(const Palette& palette) {
+  thread_local SlotTable t;
+  thread_local bool made = false;
+  if (made && std::memcmp(&t.palette, &palette, sizeof palette) == 0) return t;
+  t.palette = palette;
+  for (int s = 0; s < 256; ++s) t.bySlot[s] = entryOf(palette[s].red, palette[s].green, palette[s].blue);
+  // Sorted by colour, then slot.
+  std::array<uint64_t, 256> sorted;
+  for (int s = 0; s < 256; ++s) sorted[s] = uint64_t(t.bySlot[s]) << 8 | uint64_t(s);
+  std::sort(sorted.begin(), sorted.end());
+  for (int k = 0; k < 256; ++k) {
+    const int s = int(sorted[k] & 0xFF);
+    t.lowest[s] = k > 0 && (sorted[k - 1] >> 8) == (sorted[k] >> 8) ? t.lowest[int(sorted[k - 1] & 0xFF)] : s;
+  }
+  made = true;
+  return t;
+}
+
 // Colour table and pixel indices for 8 bits: the palette in slot order, so the
 // picture opens in an editor with the adventure's colours. The converter
 // matches a colour to its lowest slot, so a slot whose colour sits at a lower
@@ -64,17 +92,9 @@ bool paletteTable(const DecodedBitmap& b, const Palette& palette, std::vector<ui
         anyTransparent = true;
     }
   }
-  // The lowest slot of each colour, found once: sorted by colour, then slot.
-  std::array<uint32_t, 256> bySlot;
-  for (int s = 0; s < 256; ++s) bySlot[s] = entryOf(palette[s].red, palette[s].green, palette[s].blue);
-  std::array<uint64_t, 256> sorted;
-  for (int s = 0; s < 256; ++s) sorted[s] = uint64_t(bySlot[s]) << 8 | uint64_t(s);
-  std::sort(sorted.begin(), sorted.end());
-  std::array<int, 256> lowest;
-  for (int k = 0; k < 256; ++k) {
-    const int s = int(sorted[k] & 0xFF);
-    lowest[s] = k > 0 && (sorted[k - 1] >> 8) == (sorted[k] >> 8) ? lowest[int(sorted[k - 1] & 0xFF)] : s;
-  }
+  const SlotTable& slots = slotTable(palette);
+  const std::array<uint32_t, 256>& bySlot = slots.bySlot;
+  const std::array<int, 256>& lowest = slots.lowest;
   char text[200];
   for (int s = 0; s < 256; ++s) {
     const PaletteEntry& p = palette[s];
