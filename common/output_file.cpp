@@ -67,10 +67,20 @@ uint64_t nextRandom() {
 
 }  // namespace
 
+namespace {
+// Where the last path went: the search for a free place starts after it, so
+// that a batch holding thousands of paths does not walk past them all for
+// each new one.
+std::atomic<int> lastHeld{-1};
+}  // namespace
+
 int hold(const std::string& path) {
   char* copy = new char[path.size() + 1];
   std::memcpy(copy, path.c_str(), path.size() + 1);
-  for (int b = 0; b < kBlocks; ++b) {
+  constexpr int kPlaces = kBlock * kBlocks;
+  const int start = lastHeld.load() + 1;
+  for (int n = 0; n < kPlaces; ++n) {
+    const int place = (start + n) % kPlaces, b = place / kBlock;
     Block* block = blocks[b].load();
     if (!block) {
       Block* fresh = new (std::nothrow) Block{};
@@ -83,9 +93,10 @@ int hold(const std::string& path) {
         block = expected;
       }
     }
-    for (int i = 0; i < kBlock; ++i) {
-      char* expected = nullptr;
-      if (block->places[i].compare_exchange_strong(expected, copy)) return b * kBlock + i;
+    char* expected = nullptr;
+    if (block->places[place % kBlock].compare_exchange_strong(expected, copy)) {
+      lastHeld.store(place);
+      return place;
     }
   }
   delete[] copy;
