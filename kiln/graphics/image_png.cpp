@@ -44,8 +44,10 @@ struct PngStream {
 // Gray of 1, 2 and 4 bits is scaled to 8 by a factor.
 uint8_t grayScale(int depth) { return depth == 1 ? 0xFF : depth == 2 ? 0x55 : depth == 4 ? 0x11 : 1; }
 
-// Walks the chunks; false for anything this reader leaves to stb.
-bool readChunks(const std::vector<uint8_t>& file, PngStream& s) {
+// Walks the chunks; false for anything this reader leaves to stb. The colour
+// table and transparency are checked, and taken only when colours is set
+// (not for the header, which is read before the picture).
+bool readChunks(const std::vector<uint8_t>& file, PngStream& s, bool colours) {
   const uint8_t* const end = file.data() + file.size();
   const uint8_t* at = file.data() + 8;
   bool first = true, havePalette = false, haveTrns = false;
@@ -82,14 +84,15 @@ bool readChunks(const std::vector<uint8_t>& file, PngStream& s) {
       if (havePalette || !s.data.empty() || length > 768 || length % 3 != 0) return false;
       havePalette = true;
       s.paletteSize = length / 3;
-      for (uint32_t i = 0; i < s.paletteSize; ++i)
+      for (uint32_t i = 0; colours && i < s.paletteSize; ++i)
         s.palette[i] = 0xFF000000u | uint32_t(body[3 * i]) << 16 | uint32_t(body[3 * i + 1]) << 8 | body[3 * i + 2];
     } else if (type == chunkType("tRNS")) {
       if (haveTrns || !s.data.empty()) return false;
       haveTrns = true;
       if (s.colourType == 3) {
         if (!havePalette || s.paletteSize == 0 || length > s.paletteSize) return false;
-        for (uint32_t i = 0; i < length; ++i) s.palette[i] = (s.palette[i] & 0xFFFFFF) | uint32_t(body[i]) << 24;
+        for (uint32_t i = 0; colours && i < length; ++i)
+          s.palette[i] = (s.palette[i] & 0xFFFFFF) | uint32_t(body[i]) << 24;
       } else if (s.colourType == 0 || s.colourType == 2) {
         if (length != uint32_t(2 * s.channels)) return false;
         s.key = true;
@@ -284,7 +287,7 @@ class PixelWriter {
 
 bool readPngHeaderFast(const std::vector<uint8_t>& file, ImageHeader& header) {
   PngStream s;
-  if (file.size() < 8 || file.size() > 0x7FFFFFFF || imageKind(file) != ImageKind::png || !readChunks(file, s))
+  if (file.size() < 8 || file.size() > 0x7FFFFFFF || imageKind(file) != ImageKind::png || !readChunks(file, s, false))
     return false;
   header.width = s.width;
   header.height = s.height;
@@ -296,7 +299,7 @@ FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture) {
   picture = Picture{};
   if (file.size() < 8 || file.size() > 0x7FFFFFFF || imageKind(file) != ImageKind::png) return FastPng::declined;
   PngStream s;
-  if (!readChunks(file, s)) return FastPng::declined;
+  if (!readChunks(file, s, true)) return FastPng::declined;
   const size_t rowBytes = (size_t(s.width) * size_t(s.channels) * size_t(s.depth) + 7) / 8;
   const size_t bpp = s.depth < 8 ? 1 : size_t(s.channels);
   std::vector<uint8_t> raw((rowBytes + 1) * s.height);
