@@ -34,8 +34,10 @@ struct PngStream {
   uint32_t width = 0, height = 0;
   int depth = 0, colourType = 0;
   int channels = 1;               // samples a pixel as stored
-  uint32_t palette[256] = {};     // alpha, red, green, blue
+  const uint8_t* plte = nullptr;  // the colour table's red, green, blue triples
   uint32_t paletteSize = 0;
+  const uint8_t* trns = nullptr;  // the alpha of the first trnsSize slots
+  uint32_t trnsSize = 0;
   bool key = false;               // gray or RGB tRNS: the one transparent colour
   uint8_t keySample[3] = {};      // as stb compares it: scaled to 8 bits
   std::vector<std::pair<const uint8_t*, uint32_t>> data;  // the IDAT chunks
@@ -44,10 +46,15 @@ struct PngStream {
 // Gray of 1, 2 and 4 bits is scaled to 8 by a factor.
 uint8_t grayScale(int depth) { return depth == 1 ? 0xFF : depth == 2 ? 0x55 : depth == 4 ? 0x11 : 1; }
 
-// Walks the chunks; false for anything this reader leaves to stb. The colour
-// table and transparency are checked, and taken only when colours is set
-// (not for the header, which is read before the picture).
-bool readChunks(const std::vector<uint8_t>& file, PngStream& s, bool colours) {
+// Slot v's colour as alpha, red, green, blue; v below paletteSize.
+uint32_t slotColour(const PngStream& s, uint32_t v) {
+  const uint8_t* c = s.plte + 3 * v;
+  const uint32_t alpha = v < s.trnsSize ? s.trns[v] : 0xFF;
+  return alpha << 24 | uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2];
+}
+
+// Walks the chunks; false for anything this reader leaves to stb.
+bool readChunks(const std::vector<uint8_t>& file, PngStream& s) {
   const uint8_t* const end = file.data() + file.size();
   const uint8_t* at = file.data() + 8;
   bool first = true, havePalette = false, haveTrns = false;
@@ -84,15 +91,14 @@ bool readChunks(const std::vector<uint8_t>& file, PngStream& s, bool colours) {
       if (havePalette || !s.data.empty() || length > 768 || length % 3 != 0) return false;
       havePalette = true;
       s.paletteSize = length / 3;
-      for (uint32_t i = 0; colours && i < s.paletteSize; ++i)
-        s.palette[i] = 0xFF000000u | uint32_t(body[3 * i]) << 16 | uint32_t(body[3 * i + 1]) << 8 | body[3 * i + 2];
+      s.plte = body;  // its colours are taken for the slots the pixels use
     } else if (type == chunkType("tRNS")) {
       if (haveTrns || !s.data.empty()) return false;
       haveTrns = true;
       if (s.colourType == 3) {
         if (!havePalette || s.paletteSize == 0 || length > s.paletteSize) return false;
-        for (uint32_t i = 0; colours && i < length; ++i)
-          s.palette[i] = (s.palette[i] & 0xFFFFFF) | uint32_t(body[i]) << 24;
+        s.trns = body;
+        s.trnsSize = length;
       } else if (s.colourType == 0 || s.colourType == 2) {
         if (length != uint32_t(2 * s.channels)) return false;
         s.key = true;
@@ -287,7 +293,7 @@ class PixelWriter {
 
 bool readPngHeaderFast(const std::vector<uint8_t>& file, ImageHeader& header) {
   PngStream s;
-  if (file.size() < 8 || file.size() > 0x7FFFFFFF || imageKind(file) != ImageKind::png || !readChunks(file, s, false))
+  if (file.size() < 8 || file.size() > 0x7FFFFFFF || imageKind(file) != ImageKind::png || !readChunks(file, s))
     return false;
   header.width = s.width;
   header.height = s.height;
@@ -299,7 +305,7 @@ FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture) {
   picture = Picture{};
   if (file.size() < 8 || file.size() > 0x7FFFFFFF || imageKind(file) != ImageKind::png) return FastPng::declined;
   PngStream s;
-  if (!readChunks(file, s, true)) return FastPng::declined;
+  if (!readChunks(file, s)) return FastPng::declined;
   const size_t rowBytes = (size_t(s.width) * size_t(s.channels) * size_t(s.depth) + 7) / 8;
   const size_t bpp = s.depth < 8 ? 1 : size_t(s.channels);
   std::vector<uint8_t> raw((rowBytes + 1) * s.height);
@@ -330,14 +336,14 @@ FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture) {
     // The table as it is, but a slot no pixel uses takes the colour of one
     // that is used: only colours drawn may be matched (and warned about).
     const uint8_t firstSlot = s.depth == 8 ? raw[1] : sampleAt(raw.data() + 1, 0, s.depth);
-    picture.colours.assign(s.paletteSize, s.palette[firstSlot]);
+    picture.colours.assign(s.paletteSize, firstSlot < s.paletteSize ? slotColour(s, firstSlot) : 0);
     for (uint32_t v = 0; v < 256; ++v)
       if (seen[v] || seen4[0][v] || seen4[1][v] || seen4[2][v]) {
         if (v >= s.paletteSize) {
           picture = Picture{};
           return FastPng::badIndex;
         }
-        picture.colours[v] = s.palette[v];
+        picture.colours[v] = slotColour(s, v);
       }
     const size_t n = size_t(W) * H;
     if (s.depth == 8) {
