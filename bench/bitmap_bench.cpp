@@ -10,6 +10,22 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
+// The PNGs are compressed as paint programs compress them: libpng hands its
+// rows to zlib at the default level. stb_image_write's own compressor writes
+// fixed Huffman codes only, which no paint program does.
+static unsigned char* zlibCompress(unsigned char* data, int size, int* outSize, int) {
+  uLongf n = compressBound(uLong(size));
+  auto* out = static_cast<unsigned char*>(std::malloc(n));
+  if (!out || compress2(out, &n, data, uLong(size), Z_DEFAULT_COMPRESSION) != Z_OK) {
+    std::free(out);
+    return nullptr;
+  }
+  *outSize = int(n);
+  return out;
+}
+#define STBIW_ZLIB_COMPRESS zlibCompress
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
 #include "stb_image_write.h"
