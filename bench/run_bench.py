@@ -144,7 +144,10 @@ MICRO_TARGETS = (
 
 
 def run_micro(binary):
-    result = subprocess.run([binary, "--benchmark_format=json", "--benchmark_repetitions=5",
+    # The repetitions of all benchmarks run in a random order, so that a busy
+    # moment of the machine does not fall on one benchmark and not its twin.
+    result = subprocess.run([binary, "--benchmark_format=json", "--benchmark_repetitions=9",
+                             "--benchmark_enable_random_interleaving=true", "--benchmark_min_time=0.1",
                              "--benchmark_report_aggregates_only=true"], capture_output=True, text=True)
     if result.returncode != 0:
         print("micro-benchmarks failed:\n" + result.stderr[-2000:])
@@ -233,9 +236,9 @@ def main():
 
     micro = []
     if args.micro:
-        micro = run_micro(args.micro)
+        micro = sorted(run_micro(args.micro), key=lambda b: b["run_name"])
         print()
-        print("Micro-benchmarks (median of 5 repetitions; rates per CPU second, as Google Benchmark gives them):")
+        print("Micro-benchmarks (median of 9 repetitions in a random order; rates per CPU second, as Google Benchmark gives them):")
         for b in micro:
             if b.get("aggregate_name") != "median":
                 continue
