@@ -140,22 +140,28 @@ TEST(KilnBitmaps, AFaultyListLeavesNoDatabase) {
 }
 
 // The images are read ahead on a second thread; a missing one in the middle
-// of a long list still ends the run when its entry is reached, with the
-// message and status it always had, and the process does not linger.
+// of a long list, in the first database or after one, still ends the run
+// when its entry is reached, with the message and status it always had, and
+// the process does not linger.
 TEST(KilnBitmaps, AMissingImageInALongListEndsTheRunAtItsEntry) {
   Grays g;
   std::string list;
   for (int i = 0; i < 80; ++i) list += std::to_string(i) + (i == 50 ? " tiles\\gone.bmp\n" : " tiles\\fog.bmp\n");
   g.s.write("adv/Grays/tiles/long.txt", list);
-  g.s.write("adv/Grays/long.cfg", "!NAME:Grays\n!TILE:long:Long list:Long list:1.0\nT4 tiles\\long.txt\n");
-  Result r = g.kiln("long.cfg");
-  EXPECT_EQ(r.status, 1);
-  const std::string tail = "ERROR: Can not open " + g.dir + "/tiles/gone.bmp: No such file or directory\n  at " +
-                           g.dir + "/tiles/long.txt:51\n";
-  ASSERT_GE(r.err.size(), tail.size()) << r.err;
-  EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
-  EXPECT_EQ(r.out.find("Total size"), std::string::npos) << r.out;
-  EXPECT_FALSE(std::filesystem::exists(g.dir + "/long.pdb"));
+  const std::string longDatabase = "!TILE:long:Long list:Long list:1.0\nT4 tiles\\long.txt\n";
+  for (const std::string& before : {std::string(), std::string("!TILE:first:First:First:1.0\nT4 tiles\\tiles.txt\n")}) {
+    SCOPED_TRACE(before);
+    g.s.write("adv/Grays/long.cfg", "!NAME:Grays\n" + before + longDatabase);
+    Result r = g.kiln("long.cfg");
+    EXPECT_EQ(r.status, 1);
+    const std::string tail = "ERROR: Can not open " + g.dir + "/tiles/gone.bmp: No such file or directory\n  at " +
+                             g.dir + "/tiles/long.txt:51\n";
+    ASSERT_GE(r.err.size(), tail.size()) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
+    EXPECT_EQ(r.out.find("Total size"), before.empty() ? std::string::npos : r.out.rfind("Total size")) << r.out;
+    EXPECT_EQ(std::filesystem::exists(g.dir + "/first.pdb"), !before.empty());
+    EXPECT_FALSE(std::filesystem::exists(g.dir + "/long.pdb"));
+  }
 }
 
 }  // namespace

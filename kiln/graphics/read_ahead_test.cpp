@@ -16,19 +16,25 @@ namespace {
 
 using namespace testing;
 
-// Files f0 ... f(n-1), each a different length and content (f0 empty).
-std::vector<std::string> writeFiles(TestBuild& b, int n) {
+// Files f0 ... f(n-1), each of its own length (f0 empty) and content.
+std::vector<std::string> writeFiles(TestBuild& b, int n, size_t unit = 37) {
   std::vector<std::string> paths;
-  for (int i = 0; i < n; ++i) paths.push_back(b.dir.write("f" + std::to_string(i), Bytes(size_t(i * 37), uint8_t(i))));
+  for (int i = 0; i < n; ++i) paths.push_back(b.dir.write("f" + std::to_string(i), Bytes(size_t(i) * unit, uint8_t(i))));
   return paths;
 }
 
-// More files than the window holds, taken in order: each one's own bytes.
+// More files, or more bytes, than the window holds, taken in order: each
+// one's own bytes.
 TEST(ImageReadAhead, TakesEveryFileInListOrder) {
-  TestBuild b;
-  std::vector<std::string> paths = writeFiles(b, 3 * int(ImageReadAhead::kMaxFiles) + 5);
-  ImageReadAhead ahead(paths);
-  for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(ahead.take(paths[i]), Bytes(i * 37, uint8_t(i))) << i;
+  const size_t megabyte = 1 << 20;
+  for (const auto& [count, unit] : {std::pair{int(ImageReadAhead::kMaxFiles) + 5, size_t(1)},
+                                    std::pair{16, megabyte / 4}}) {  // 30 MB in all
+    SCOPED_TRACE(count);
+    TestBuild b;
+    std::vector<std::string> paths = writeFiles(b, count, unit);
+    ImageReadAhead ahead(paths);
+    for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(ahead.take(paths[i]), Bytes(i * unit, uint8_t(i))) << i;
+  }
 }
 
 // A path out of step with the list is read there and then, and so is the rest.
