@@ -65,13 +65,11 @@ uint64_t nextRandom() {
   return mix(seed + mix(counter.fetch_add(1)));
 }
 
-}  // namespace
-
-namespace {
 // Where the last path went: the search for a free place starts after it, so
 // that a batch holding thousands of paths does not walk past them all for
 // each new one.
 std::atomic<int> lastHeld{-1};
+
 }  // namespace
 
 int hold(const std::string& path) {

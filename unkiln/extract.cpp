@@ -69,6 +69,13 @@ void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const
   ++x.unreproducible;
 }
 
+// Notes a folder this run made: nothing stands in it yet, so no file in it is
+// looked for before it is written.
+void madeByThisRun(Extraction& x, const std::string& folder) {
+  x.folders[folder] = true;
+  x.outputs.folderIsNew(folder);
+}
+
 // Writes DIR/relative whole, creating its folder. An extraction writes
 // thousands of files: they reach the disk together at the end of the run (a
 // sync each would take a hundred times longer than the extraction).
@@ -77,12 +84,11 @@ void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const
 bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, size_t size) {
   fs::path path = fs::path(x.dir) / fs::path(relative);
   std::error_code ec;
-  // A folder made by this run holds nothing yet: no file in it is looked for.
   const fs::path folder = path.parent_path();
-  auto [made, first] = x.folders.emplace(folder.string(), false);
-  if (first && (made->second = fs::create_directories(folder, ec))) x.outputs.folderIsNew(made->first);
+  auto [seen, first] = x.folders.emplace(folder.string(), false);
+  if (first && fs::create_directories(folder, ec)) madeByThisRun(x, seen->first);
   // One look at the disk: a missing file or a folder gives no size.
-  if (!made->second && fs::file_size(path, ec) == size && !ec) {
+  if (!seen->second && fs::file_size(path, ec) == size && !ec) {
     std::vector<uint8_t> old;
     if (kit::readWholeFile(path.string(), old) && old.size() == size && (!size || !std::memcmp(old.data(), bytes, size))) {
       ++x.files;
@@ -90,7 +96,7 @@ bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, 
     }
   }
   if (x.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
-    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
+    kit::reportWriteFailure(path.string());
     x.writeFailed = true;
     return false;
   }
@@ -442,11 +448,7 @@ int runExtract(const Args& args) {
 
   Extraction x;
   x.dir = folder.string();
-  if (madeFolder) {
-    const std::string made = (folder / "pdbs.cfg").parent_path().string();  // as writeOutput names it
-    x.folders.emplace(made, true);
-    x.outputs.folderIsNew(made);
-  }
+  if (madeFolder) madeByThisRun(x, (folder / "pdbs.cfg").parent_path().string());  // as writeOutput names it
   x.taken.insert("pdbs.cfg");
   x.config = "# Extracted by unkiln: AdventuresPath=<this folder's parent> kiln -fs pdbs.cfg\n!NAME:" + adventure + "\n";
   for (const PdbFile& f : files) {
@@ -458,7 +460,7 @@ int runExtract(const Args& args) {
   writeOutput(x, "pdbs.cfg", x.config);
   // Every file written whole goes into place, whatever failed on the way.
   if (!x.outputs.commit()) {
-    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", x.outputs.failedPath().c_str(), std::strerror(errno));
+    kit::reportWriteFailure(x.outputs.failedPath());
     x.writeFailed = true;
   }
   if (!files.empty())

@@ -83,11 +83,16 @@ void report(Preview& p, const PdbFile& f, const PdbRecord& r, const std::string&
   p.status = 1;
 }
 
+// A file that could not be written (errno says why): named, and the run fails.
+void writeFailed(Preview& p, const std::string& path) {
+  kit::reportWriteFailure(path);
+  p.status = 1;
+}
+
 bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t size) {
   const fs::path path = p.dir / name;
   if (p.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
-    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.string().c_str(), std::strerror(errno));
-    p.status = 1;
+    writeFailed(p, path.string());
     return false;
   }
   ++p.files;
@@ -108,8 +113,8 @@ void writePng(Preview& p, const std::string& stem, std::shared_ptr<const Picture
   const PagePicture picture{name, image->width() * scale, image->height() * scale};
   p.writer->add(path, std::move(image), scale, [&p, path, picture, slot](bool written, int error) {
     if (!written) {
-      std::fprintf(stderr, "ERROR: failed to write %s: %s\n", path.c_str(), std::strerror(error));
-      p.status = 1;
+      errno = error;
+      writeFailed(p, path);
       return;
     }
     ++p.files;
@@ -287,10 +292,7 @@ int runPreview(const Args& args) {
   writer.settle();
   const std::string html = previewPage(pages, scale);
   writeFile(p, "index.html", html.data(), html.size());
-  if (!p.outputs.commit()) {
-    std::fprintf(stderr, "ERROR: failed to write %s: %s\n", p.outputs.failedPath().c_str(), std::strerror(errno));
-    p.status = 1;
-  }
+  if (!p.outputs.commit()) writeFailed(p, p.outputs.failedPath());
   std::printf("Previewed %zu databases into %s (%d files): open %s\n", files.size(), p.dir.string().c_str(), p.files,
               (p.dir / "index.html").string().c_str());
   return p.status;

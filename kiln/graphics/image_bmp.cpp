@@ -232,7 +232,7 @@ std::string decodeBmp(const std::vector<uint8_t>& file, const ImageHeader& heade
             (alpha.mask == 0 || alpha.mask == 0xFF000000u)) {
           // The layout paint programs write: each field 8 bits, so a pixel is its word.
           const uint32_t opaque = alpha.mask ? 0 : 0xFF000000u;
-          for (int x = 0; x < W; ++x) out[x] = (readLE32(row + 4 * size_t(x)) & (opaque ? 0xFFFFFF : 0xFFFFFFFFu)) | opaque;
+          for (int x = 0; x < W; ++x) out[x] = readLE32(row + 4 * size_t(x)) | opaque;
           break;
         }
         for (int x = 0; x < W; ++x) {
