@@ -74,30 +74,48 @@ void addBitmapRecord(Database& db, const char* code, std::vector<uint8_t>& recor
 
 // Depth 8: each pixel is the palette slot of its colour, pure red transparent
 // (its byte 0 and its mask bit clear). One pass counts the pixels of each
-// colour, which tells whether the image is masked (or uses an index past its
-// colour table); a second writes the planes.
+// colour and draws the planes behind room for a mask; the counts tell whether
+// the image is masked (or uses an index past its colour table). An unmasked
+// image then moves its planes down over that room, a masked one fills it.
 // Index is the picture's pixel type: a byte into a colour table, or a
 // number into its distinct colours.
 template <class Index>
 void encode8(GraphicsState& graphics, const std::string& path, const Picture& img, const Index* px,
              const std::vector<int>& colour, Database& db, int compressFlag, const char* code, BitmapTotals& totals) {
   const int W = img.width, H = img.height;
-  const size_t n = size_t(W) * H;
+  const size_t n = size_t(W) * H;  // a multiple of 4: W is
+  const size_t maskRow = size_t(W + 7) / 8;
+  // A transparent pixel's byte is 0 (so builds are reproducible), as is that
+  // of an index past the table, which is refused below.
+  std::vector<uint8_t> slot(colour.size()), drawn(colour.size());
+  for (size_t i = 0; i < colour.size(); ++i) {
+    slot[i] = colour[i] >= 0 && colour[i] < 256 ? uint8_t(colour[i]) : 0;
+    drawn[i] = colour[i] != kTransparent;
+  }
+  std::vector<uint8_t> record = newRecord(4 + maskRow * H + n);
+  uint8_t* const planes = record.data() + 4 + maskRow * H;
+
   std::vector<uint32_t> counts(colour.size());
   if constexpr (sizeof(Index) == 1) {
     // Four tallies, so that a run of one colour does not wait on its own count.
     uint32_t tally[4][256] = {};
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-      ++tally[0][px[i]];
-      ++tally[1][px[i + 1]];
-      ++tally[2][px[i + 2]];
-      ++tally[3][px[i + 3]];
+    for (size_t i = 0; i < n; i += 4) {
+      const uint8_t a = px[i], b = px[i + 1], c = px[i + 2], d = px[i + 3];
+      ++tally[0][a];
+      ++tally[1][b];
+      ++tally[2][c];
+      ++tally[3][d];
+      planes[i] = slot[a];
+      planes[i + 1] = slot[b];
+      planes[i + 2] = slot[c];
+      planes[i + 3] = slot[d];
     }
-    for (; i < n; ++i) ++tally[0][px[i]];
     for (int c = 0; c < 256; ++c) counts[c] = tally[0][c] + tally[1][c] + tally[2][c] + tally[3][c];
   } else {
-    for (size_t i = 0; i < n; ++i) ++counts[px[i]];
+    for (size_t i = 0; i < n; ++i) {
+      ++counts[px[i]];
+      planes[i] = slot[px[i]];
+    }
   }
   bool masked = false, offTable = false;
   for (size_t i = 0; i < counts.size(); ++i)
@@ -114,36 +132,23 @@ void encode8(GraphicsState& graphics, const std::string& path, const Picture& im
           kit::fail(1);
         }
 
-  const size_t maskRow = size_t(W + 7) / 8;
-  const size_t M = masked ? maskRow * H : 0;
-  std::vector<uint8_t> record = newRecord(4 + M + n);
   record[0] = uint8_t(W);
   record[1] = uint8_t(H);
   record[2] = 8;
   record[3] = masked ? 1 : 0;
-
-  std::vector<uint8_t> slot(colour.size());
-  for (size_t i = 0; i < colour.size(); ++i) slot[i] = colour[i] >= 0 && colour[i] < 256 ? uint8_t(colour[i]) : 0;
-  uint8_t* pixels = record.data() + 4 + M;
-  if (!masked) {
-    for (size_t i = 0; i < n; i += 4) {  // W is a multiple of 4
-      pixels[i] = slot[px[i]];
-      pixels[i + 1] = slot[px[i + 1]];
-      pixels[i + 2] = slot[px[i + 2]];
-      pixels[i + 3] = slot[px[i + 3]];
-    }
-  } else {
-    // A set mask bit draws the pixel; a transparent pixel's byte stays 0, so
-    // builds are reproducible.
+  if (masked) {
+    // A set mask bit draws the pixel; the bits past the width stay clear.
     for (int y = 0; y < H; ++y) {
       uint8_t* mask = record.data() + 4 + size_t(y) * maskRow;
       const Index* row = px + size_t(y) * W;
-      for (int x = 0; x < W; ++x) {
-        if (colour[row[x]] == kTransparent) continue;
-        pixels[size_t(y) * W + x] = slot[row[x]];
-        mask[x >> 3] |= uint8_t(0x80 >> (x & 7));
-      }
+      for (int x = 0; x < W; x += 4)
+        mask[x >> 3] |= uint8_t((drawn[row[x]] << 3 | drawn[row[x + 1]] << 2 | drawn[row[x + 2]] << 1 |
+                                 drawn[row[x + 3]])
+                                << (4 - (x & 4)));
     }
+  } else {
+    std::memmove(record.data() + 4, planes, n);
+    record.resize(4 + n);
   }
   for (size_t i = 0; i < counts.size(); ++i)
     if (counts[i] && colour[i] != kTransparent) graphics.colourCounts[colour[i]] += counts[i];
