@@ -112,6 +112,11 @@ TEST(KilnOutput, AFullDiskIsAWriteFailureThatKeepsThePreviousDatabase) {
   EXPECT_EQ(err.find("Press ENTER"), std::string::npos);
   EXPECT_EQ(readText(data), "previous database");
   EXPECT_EQ(temporaryFiles(a.s.root.string()), std::vector<std::string>{});
+  // The first database goes to the disk while the second is compiled; its
+  // failure ends the run there, before any later database is put in place.
+  EXPECT_FALSE(fs::exists(a.path("QuestTiles.pdb")));
+  EXPECT_FALSE(fs::exists(a.path("QuestMaps.pdb")));
+  EXPECT_EQ(readText(a.s.path("log.out")).find("Done."), std::string::npos);
 
   // The same for a side file: the databases (8724 bytes at most) and
   // wallattr.bin fit, the 9838 bytes of the histogram do not.

@@ -94,9 +94,9 @@ void warnIfBesideConfig(const RunState& run, const std::string& name) {
 
 void finishOpenDatabase(RunState& run) {
   if (!run.openDatabase) return;
+  run.commits.wait();  // a failure of the one before is told on a line of its own
   std::printf("\n  ***Finished pdb: ");
-  finishPDB(*run.openDatabase);
-  run.openDatabase.reset();
+  run.commits.finish(std::move(run.openDatabase));
 }
 
 bool typeSelected(const Options& o, const std::string& type) {
@@ -245,6 +245,7 @@ void buildAdventure(RunState& run, FILE* config) {
       ignoredLine(run, line);
   }
   finishOpenDatabase(run);
+  run.commits.wait();
   if (run.options.makeHistogram && run.graphics.havePalette) writeHistogram(run.graphics, run.graphics.activePalette);
   std::printf("%s", kSeparatorLine);
   std::printf("Done.\n");

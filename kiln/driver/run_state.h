@@ -32,6 +32,7 @@ struct RunState {
   std::string buildDirectory;
   bool haveBuildDirectory = false;
   std::unique_ptr<Database> openDatabase;
+  DatabaseCommits commits;  // the databases finished and not yet in place
   bool databaseSelected = true;
   GraphicsState graphics;
   WorldState world;

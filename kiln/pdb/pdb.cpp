@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <system_error>
 
 #include "common/exit.h"
 #include "kiln/pdb/bytes.h"
@@ -106,7 +107,10 @@ void addPDBEntry(Database& db, const char* code, const uint8_t* data, size_t len
   db.recordData.resize(start + stored, 0);
 }
 
-void finishPDB(Database& db) {
+namespace {
+// Writes the record list and the data to db's temporary file; false (errno
+// set) when that fails.
+bool writeRecords(Database& db) {
   size_t count = db.recordOffsets.size();
   std::vector<uint8_t> file(db.header, db.header + kHeaderSize);  // header and record list
   setBE16(file.data() + 76, uint32_t(count));
@@ -121,11 +125,59 @@ void finishPDB(Database& db) {
   // The record data is written from where it lies: a copy behind the list
   // would double the memory of the largest database for nothing.
   const std::vector<uint8_t>& data = db.recordData;
-  if (!db.out.write(file.data(), file.size()) || !db.out.write(data.data(), data.size()) || !db.out.commit())
-    failWrite(db.path);
-  std::printf("Wrote %d records for %d data bytes.\n", int(count), int(db.recordData.size()));
+  return db.out.write(file.data(), file.size()) && db.out.write(data.data(), data.size());
+}
+
+void printSummary(const Database& db) {
+  std::printf("Wrote %d records for %d data bytes.\n", int(db.recordOffsets.size()), int(db.recordData.size()));
+}
+}  // namespace
+
+void finishPDB(Database& db) {
+  if (!writeRecords(db) || !db.out.commit()) failWrite(db.path);
+  printSummary(db);
   db.recordData = {};
   db.recordOffsets = {};
+}
+
+DatabaseCommits::~DatabaseCommits() {
+  const std::string failed = join();
+  if (!failed.empty()) kit::reportWriteFailure(failed);
+}
+
+std::string DatabaseCommits::join() {
+  if (thread_.joinable()) thread_.join();
+  std::string failed = failed_ ? db_->path : std::string();
+  errno = error_;
+  db_.reset();  // a failed database's temporary file goes with it
+  failed_ = false;
+  error_ = 0;
+  return failed;
+}
+
+void DatabaseCommits::wait() {
+  const std::string failed = join();
+  if (!failed.empty()) failWrite(failed);
+}
+
+void DatabaseCommits::finish(std::unique_ptr<Database> db) {
+  wait();
+  printSummary(*db);
+  db_ = std::move(db);
+  Database* d = db_.get();
+  try {
+    thread_ = std::thread([this, d] {
+      if (!writeRecords(*d) || !d->out.commit()) {
+        failed_ = true;
+        error_ = errno;
+      }
+      d->recordData = {};  // the next database's records need the room
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the database is written here and now.
+    const std::unique_ptr<Database> here = std::move(db_);
+    if (!writeRecords(*here) || !here->out.commit()) failWrite(here->path);
+  }
 }
 
 int addStringRecord(const std::string& text, const char* code, int minor, int major, Database& db) {

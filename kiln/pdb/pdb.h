@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/output_file.h"
@@ -41,6 +42,38 @@ inline void addPDBEntry(Database& db, const char* code, const std::vector<uint8_
 // A failed write ends the run as a failed create does, with
 // "ERROR: failed to write PATH" and the system's reason.
 void finishPDB(Database& db);
+
+// Finished databases brought to the disk while the run compiles the next one.
+// Flushing a database of megabytes and renaming it over the old one (whose
+// blocks are then freed) keeps the disk busy for milliseconds that the
+// compilers can use. One database is in flight at a time, so they are put in
+// place in the order they were finished.
+class DatabaseCommits {
+ public:
+  DatabaseCommits() = default;
+  DatabaseCommits(const DatabaseCommits&) = delete;
+  DatabaseCommits& operator=(const DatabaseCommits&) = delete;
+  // Waits for the database in flight. A run that ends by a failure gets here:
+  // that database's own failure is reported too, but not thrown.
+  ~DatabaseCommits();
+
+  // Waits for the database before (see wait()), prints the summary line,
+  // then writes, flushes and renames db on a thread of its own.
+  void finish(std::unique_ptr<Database> db);
+  // Waits for the database in flight; when it failed, reports it as
+  // finishPDB does and ends the run.
+  void wait();
+
+ private:
+  // Joins the thread; the path of a failed database and errno set to why, or
+  // an empty path.
+  std::string join();
+
+  std::thread thread_;
+  std::unique_ptr<Database> db_;
+  bool failed_ = false;
+  int error_ = 0;
+};
 
 // [major][minor][text] under code; text of at most 253 characters.
 int addStringRecord(const std::string& text, const char* code, int minor, int major, Database& db);
