@@ -1,6 +1,7 @@
 #include "common/files.h"
 
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace kit {
@@ -26,6 +27,19 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::fclose(f);
   errno = saved;
   return ok;
+}
+
+bool fileHolds(const std::string& path, const void* bytes, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  // Unbuffered, the bytes are read straight into the room for them; one byte
+  // more than expected tells a longer file.
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  std::vector<uint8_t> old(size + 1);
+  const size_t n = std::fread(old.data(), 1, old.size(), f);
+  const bool same = n == size && !std::ferror(f) && (size == 0 || std::memcmp(old.data(), bytes, size) == 0);
+  std::fclose(f);
+  return same;
 }
 
 }  // namespace kit

@@ -87,13 +87,9 @@ bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, 
   const fs::path folder = path.parent_path();
   auto [seen, first] = x.folders.emplace(folder.string(), false);
   if (first && fs::create_directories(folder, ec)) madeByThisRun(x, seen->first);
-  // One look at the disk: a missing file or a folder gives no size.
-  if (!seen->second && fs::file_size(path, ec) == size && !ec) {
-    std::vector<uint8_t> old;
-    if (kit::readWholeFile(path.string(), old) && old.size() == size && (!size || !std::memcmp(old.data(), bytes, size))) {
-      ++x.files;
-      return true;
-    }
+  if (!seen->second && kit::fileHolds(path.string(), bytes, size)) {
+    ++x.files;
+    return true;
   }
   if (x.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
     kit::reportWriteFailure(path.string());
