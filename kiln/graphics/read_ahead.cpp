@@ -29,7 +29,8 @@ unsigned usableProcessors() {
 
 }  // namespace
 
-ImageReadAhead::ImageReadAhead(std::vector<std::string> list) : paths(std::move(list)), slots(paths.size()) {
+ImageReadAhead::ImageReadAhead(std::vector<std::string> list)
+    : paths(std::move(list)), slots(paths.size()), filled(paths.size(), 0) {
   // Nothing to overlap with fewer than two files, or with one processor
   // (taskset, a container's limit), where the thread would only cost.
   if (paths.size() < 2 || usableProcessors() == 1) return;
@@ -64,21 +65,24 @@ void ImageReadAhead::stopReading() {
 }
 
 void ImageReadAhead::readAll() {
-  for (size_t i = 0; i < paths.size(); ++i) {
+  for (;;) {
+    size_t i;
     {
       std::unique_lock<std::mutex> hold(lock);
-      while (!stop && (i - takenCount >= kMaxFiles || windowBytes >= size_t(kReadAheadLimit))) {
+      while (!stop && claimed < paths.size() &&
+             (claimed - takenCount >= kMaxFiles || windowBytes >= size_t(kReadAheadLimit))) {
         readerWaiting = true;
         room.wait(hold);
       }
       readerWaiting = false;
-      if (stop) return;
+      if (stop || claimed == paths.size()) return;
+      i = claimed++;
     }
     ImageFileRead read = loadImageFile(paths[i], kReadAheadLimit);
     std::lock_guard<std::mutex> hold(lock);
     windowBytes += read.bytes.size();
     slots[i] = std::move(read);
-    readCount = i + 1;
+    filled[i] = 1;
     if (compilerWaiting) ready.notify_one();
   }
 }
@@ -91,21 +95,29 @@ std::vector<uint8_t> ImageReadAhead::take(const std::string& path) {
   }
   const size_t i = nextToTake++;
   ImageFileRead read;
+  bool readHere = false;
   {
     std::unique_lock<std::mutex> hold(lock);
-    while (readCount <= i) {
-      compilerWaiting = true;
-      ready.wait(hold);
+    if (claimed == i) {
+      // The reader has not come to it: this thread reads it.
+      claimed = i + 1;
+      readHere = true;
+    } else {
+      while (!filled[i]) {
+        compilerWaiting = true;
+        ready.wait(hold);
+      }
+      compilerWaiting = false;
+      read = std::move(slots[i]);
+      windowBytes -= read.bytes.size();
     }
-    compilerWaiting = false;
-    read = std::move(slots[i]);
     takenCount = i + 1;
-    windowBytes -= read.bytes.size();
     // Wake the reader once the window has half drained, not for every file.
-    if (readerWaiting && readCount - takenCount <= kMaxFiles / 2 && windowBytes <= size_t(kReadAheadLimit) / 2)
+    if (readerWaiting && claimed - takenCount <= kMaxFiles / 2 && windowBytes <= size_t(kReadAheadLimit) / 2)
       room.notify_one();
   }
   if (nextToTake == paths.size()) reader.join();  // it has read its last file
+  if (readHere) return readImageFile(path);
   return takeImageFile(std::move(read), path);
 }
 

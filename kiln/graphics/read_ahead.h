@@ -13,7 +13,10 @@ namespace kiln {
 
 // Reads the image files of a list on a second thread, in list order and a
 // bounded window ahead of the compiling thread, which converts one file
-// while the next ones are read. Nothing is printed on the second thread: a
+// while the next ones are read. When the compiler comes to a file the reader
+// has not started, it reads that one itself while the reader goes on with
+// the next: small files cost the kernel more to read than the compiler to
+// convert, so both threads read. Nothing is printed on the second thread: a
 // file that cannot be read is reported by take(), when the compiler reaches
 // it, exactly as readImageFile reports it. The destructor stops and joins the
 // reader, so a failing run leaves nothing reading on.
@@ -36,13 +39,14 @@ struct ImageReadAhead {
   void stopReading();
 
   const std::vector<std::string> paths;
-  std::vector<ImageFileRead> slots;  // one per path, filled in order by the reader
+  std::vector<ImageFileRead> slots;  // one per path, filled by the reader
   size_t nextToTake = 0;             // compiling thread only
 
   std::mutex lock;
   std::condition_variable room;   // the reader waits for the window to drain
   std::condition_variable ready;  // the compiler waits for its file
-  size_t readCount = 0;           // slots[0, readCount) are filled
+  size_t claimed = 0;             // files [0, claimed) are read or being read, by either thread
+  std::vector<char> filled;       // the reader has put the file in its slot
   size_t takenCount = 0;          // slots[0, takenCount) are taken
   size_t windowBytes = 0;         // bytes of the filled slots not yet taken
   bool readerWaiting = false, compilerWaiting = false, stop = false;
