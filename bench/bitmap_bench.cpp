@@ -182,6 +182,7 @@ void BM_convertBitmap8(benchmark::State& state, int size, int kind, bool offPale
   run.graphics.activePalette = benchPalette();
   run.graphics.havePalette = true;
   run.graphics.lastWarnedPath = path;  // the one off-palette warning is not what is measured
+  run.graphics.countColours = false;    // as in a build without -hist
   Database db;
   BitmapTotals totals;
   for (auto _ : state) {

@@ -109,6 +109,7 @@ void runKiln(RunState& run, int argc, char** argv) {
   run.configPath = configPath;
   std::printf("Processing %s\n", configPath.c_str());
   if (run.options.makeHistogram) run.graphics.colourCounts.fill(0);
+  run.graphics.countColours = run.options.makeHistogram;
 
   std::unique_ptr<FILE, FileCloser> config(kit::openInputFile(configPath));
   if (!config) {

@@ -96,33 +96,54 @@ void encode8(GraphicsState& graphics, const std::string& path, const Picture& im
   uint8_t* const planes = record.data() + 4 + maskRow * H;
 
   std::vector<uint32_t> counts(colour.size());
-  if constexpr (sizeof(Index) == 1) {
-    // Four tallies, so that a run of one colour does not wait on its own count.
-    uint32_t tally[4][256] = {};
-    for (size_t i = 0; i < n; i += 4) {
-      const uint8_t a = px[i], b = px[i + 1], c = px[i + 2], d = px[i + 3];
-      ++tally[0][a];
-      ++tally[1][b];
-      ++tally[2][c];
-      ++tally[3][d];
-      planes[i] = slot[a];
-      planes[i + 1] = slot[b];
-      planes[i + 2] = slot[c];
-      planes[i + 3] = slot[d];
-    }
-    for (int c = 0; c < 256; ++c) counts[c] = tally[0][c] + tally[1][c] + tally[2][c] + tally[3][c];
-  } else {
-    for (size_t i = 0; i < n; ++i) {
-      ++counts[px[i]];
-      planes[i] = slot[px[i]];
-    }
-  }
   bool masked = false, offTable = false;
-  for (size_t i = 0; i < counts.size(); ++i)
-    if (counts[i]) {
-      masked |= colour[i] == kTransparent;
-      offTable |= colour[i] == kOffTable;
+  if (graphics.countColours) {
+    if constexpr (sizeof(Index) == 1) {
+      // Four tallies, so that a run of one colour does not wait on its own count.
+      uint32_t tally[4][256] = {};
+      for (size_t i = 0; i < n; i += 4) {
+        const uint8_t a = px[i], b = px[i + 1], c = px[i + 2], d = px[i + 3];
+        ++tally[0][a];
+        ++tally[1][b];
+        ++tally[2][c];
+        ++tally[3][d];
+        planes[i] = slot[a];
+        planes[i + 1] = slot[b];
+        planes[i + 2] = slot[c];
+        planes[i + 3] = slot[d];
+      }
+      for (int c = 0; c < 256; ++c) counts[c] = tally[0][c] + tally[1][c] + tally[2][c] + tally[3][c];
+    } else {
+      for (size_t i = 0; i < n; ++i) {
+        ++counts[px[i]];
+        planes[i] = slot[px[i]];
+      }
     }
+    for (size_t i = 0; i < counts.size(); ++i)
+      if (counts[i]) {
+        masked |= colour[i] == kTransparent;
+        offTable |= colour[i] == kOffTable;
+      }
+  } else {
+    // Without a histogram only whether a transparent or an unknown colour
+    // occurs matters: each colour's slot carries those two as bits above it,
+    // gathered by OR, which no pixel waits for as it would for a count.
+    constexpr uint32_t kTransparentBit = 0x100, kOffTableBit = 0x200;
+    std::vector<uint32_t> mapped(colour.size());
+    for (size_t i = 0; i < colour.size(); ++i)
+      mapped[i] = slot[i] | (colour[i] == kTransparent ? kTransparentBit : 0) | (colour[i] == kOffTable ? kOffTableBit : 0);
+    uint32_t seen = 0;
+    for (size_t i = 0; i < n; i += 4) {  // n is a multiple of 4
+      const uint32_t a = mapped[px[i]], b = mapped[px[i + 1]], c = mapped[px[i + 2]], d = mapped[px[i + 3]];
+      seen |= a | b | c | d;
+      planes[i] = uint8_t(a);
+      planes[i + 1] = uint8_t(b);
+      planes[i + 2] = uint8_t(c);
+      planes[i + 3] = uint8_t(d);
+    }
+    masked = seen & kTransparentBit;
+    offTable = seen & kOffTableBit;
+  }
   if (offTable)
     for (int y = 0; y < H; ++y)
       for (int x = 0; x < W; ++x)
@@ -150,8 +171,9 @@ void encode8(GraphicsState& graphics, const std::string& path, const Picture& im
     std::memmove(record.data() + 4, planes, n);
     record.resize(4 + n);
   }
-  for (size_t i = 0; i < counts.size(); ++i)
-    if (counts[i] && colour[i] != kTransparent) graphics.colourCounts[colour[i]] += counts[i];
+  if (graphics.countColours)
+    for (size_t i = 0; i < counts.size(); ++i)
+      if (counts[i] && colour[i] != kTransparent) graphics.colourCounts[colour[i]] += counts[i];
 
   addBitmapRecord(db, code, record, masked, compressFlag, totals);
 }

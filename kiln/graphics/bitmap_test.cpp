@@ -362,6 +362,35 @@ TEST(ConvertBitmap, FilesThatAreNoBitmaps) {
   EXPECT_TRUE(b.db().recordOffsets.empty());
 }
 
+TEST(ConvertBitmap, TheSameRecordWhetherColoursAreCountedOrNot) {
+  // Without a histogram the converter only notes which colours occur: the
+  // planes, the mask and the refusals must come out the same.
+  Palette palette = testing::grayPalette();
+  struct Case {
+    std::vector<uint32_t> colours;
+    std::vector<std::vector<int>> rows;
+  } cases[] = {
+      {{kWhite, kBlack, kRed}, {{0, 1, 2, 0, 1, 1, 0, 0, 2, 2, 1, 0}, {2, 2, 2, 2, 0, 0, 0, 0, 1, 1, 1, 1}}},
+      {{kWhite, kBlack, kRed}, {{0, 1, 1, 0}, {1, 0, 0, 1}}},  // red in the table, on no pixel
+      {{kWhite, kBlack}, {{0, 1, 5, 0}}},                      // an index past the table
+  };
+  for (const Case& c : cases) {
+    TestBuild b;
+    TestBmp t;
+    t.width = int(c.rows[0].size());
+    t.colours = c.colours;
+    t.rows = c.rows;
+    const Converted counted = convert(b, makeBmp(t), 8, 1, &palette);
+    const auto counts = b.run.graphics.colourCounts;
+    b.run.graphics.countColours = false;
+    const Converted marked = convert(b, makeBmp(t), 8, 1, &palette);
+    EXPECT_EQ(marked.record, counted.record) << t.width << " x " << c.rows.size();
+    EXPECT_EQ(marked.outcome.err, counted.outcome.err);
+    EXPECT_EQ(marked.outcome.status, counted.outcome.status);
+    EXPECT_EQ(b.run.graphics.colourCounts, counts);  // nothing more counted
+  }
+}
+
 TEST(ConvertBitmap, PixelsPastTheColourTable) {
   TestBuild b;
   Palette palette = testing::grayPalette();

@@ -36,6 +36,7 @@ struct GraphicsState {
   bool havePalette = false;            // currentPalette: a PA line has been compiled
   int graphicsDepth = 0;               // 0 until the first brush or tile line, then 2, 4 or 8
   std::array<uint32_t, 256> colourCounts{};  // per active-palette slot, for the histogram
+  bool countColours = true;            // false: no histogram is made, colourCounts stays 0
   std::string lastWarnedPath;          // the bitmap the colour-match warning last named
   ColourMapCache colourMapCache;       // of the last 8-bit bitmap converted
 };
