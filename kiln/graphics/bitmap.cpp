@@ -210,6 +210,20 @@ int exactSlot(const std::array<uint32_t, 256>& keys, uint32_t rgb) {
   return it != keys.end() && (*it >> 8) == rgb ? int(*it & 0xFF) : -1;
 }
 
+// True when every entry is pure red or a colour of the palette, so that
+// mapping them prints no warning. The map of the last entries answers for
+// entries seen before.
+bool allExact(const GraphicsState& graphics, const Palette& palette, const std::vector<uint32_t>& entries) {
+  const ColourMapCache& cache = graphics.colourMapCache;
+  if (cache.valid && cache.entries == entries &&
+      std::memcmp(cache.palette.data(), palette.data(), sizeof palette) == 0)
+    return !cache.inexact;
+  const std::array<uint32_t, 256> keys = sortedColours(palette);
+  for (uint32_t entry : entries)
+    if (entry != kTransparentEntry && exactSlot(keys, entry & 0xFFFFFF) < 0) return false;
+  return true;
+}
+
 // Fills colour[] with the palette slot of each colour entry (256 for pure
 // red). Bitmaps drawn with one palette share their colours, so the map of the
 // last entries is kept and reused when the entries and palette match.
@@ -302,10 +316,10 @@ void convertBitmap(GraphicsState& graphics, const std::string& path, std::vector
     headerFault(path, "ERROR: bitmap of %ld x %lld pixels; width and height must be 1 to 255\n", long(header.width),
                 header.height);
   Picture img;
-  const std::string decodeFault = decodeImage(file, header, img);
+  const std::string decodeFault = decodeImage(file, header, img, /*everySlot=*/true);
   if (!decodeFault.empty()) headerFault(path, "%s", decodeFault.c_str());
   file = {};
-  const std::vector<uint32_t> entries = colourEntries(img, path);
+  std::vector<uint32_t> entries = colourEntries(img, path);
   const int W = img.width, H = img.height;
 
   // Each colour is looked at once: as a palette slot at depth 8, as a gray
@@ -313,6 +327,13 @@ void convertBitmap(GraphicsState& graphics, const std::string& path, std::vector
   // stay off the table.
   std::vector<int> colour(std::max<size_t>(256, entries.size()), kOffTable);
   if (depth == 8) {
+    // A whole colour table is matched whole when every colour in it is in the
+    // palette (a table shared by many pictures is then matched once); else
+    // only the slots drawn are, so that no colour a pixel lacks is warned about.
+    if (img.everySlot && !allExact(graphics, *palette, entries)) {
+      keepUsedSlots(img);
+      entries = colourEntries(img, path);
+    }
     mapColours(graphics, *palette, entries, path, colour);
     if (!img.indices.empty())
       encode8(graphics, path, img, img.indices.data(), colour, db, compressFlag, code, totals);

@@ -41,15 +41,37 @@ std::string readImageHeader(const std::vector<uint8_t>& file, ImageHeader& heade
   }
 }
 
-std::string decodeImage(const std::vector<uint8_t>& file, const ImageHeader& header, Picture& picture) {
+std::string decodeImage(const std::vector<uint8_t>& file, const ImageHeader& header, Picture& picture,
+                        bool everySlot) {
   picture = Picture{};
   // The pixel plane is allocated before the pixels are read: no header may
   // ask for more than a picture a kit could ever store.
   if (header.width <= 0 || header.height <= 0 || header.width > 0xFFFF || header.height > 0xFFFF ||
       header.width * header.height > (1 << 24))
     return "ERROR: the picture's width or height is out of range\n";
-  if (header.kind == ImageKind::png) return decodePng(file, picture);
+  if (header.kind == ImageKind::png) return decodePng(file, picture, everySlot);
   return decodeBmp(file, header, picture);
+}
+
+void keepUsedSlots(Picture& picture) {
+  if (!picture.everySlot) return;
+  picture.everySlot = false;
+  if (picture.indices.empty()) return;
+  // Four tables, so that a run of one slot does not queue on one store.
+  bool seen[4][256] = {};
+  const uint8_t* px = picture.indices.data();
+  const size_t n = picture.indices.size();
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    seen[0][px[i]] = true;
+    seen[1][px[i + 1]] = true;
+    seen[2][px[i + 2]] = true;
+    seen[3][px[i + 3]] = true;
+  }
+  for (; i < n; ++i) seen[0][px[i]] = true;
+  const uint32_t first = picture.colours[px[0]];
+  for (size_t v = 0; v < picture.colours.size(); ++v)
+    if (!(seen[0][v] || seen[1][v] || seen[2][v] || seen[3][v])) picture.colours[v] = first;
 }
 
 uint8_t scaleField(uint32_t value, int bits) {
@@ -86,8 +108,8 @@ std::string readPngHeader(const std::vector<uint8_t>& file, ImageHeader& header)
   return "";
 }
 
-std::string decodePng(const std::vector<uint8_t>& file, Picture& picture) {
-  switch (decodePngFast(file, picture)) {
+std::string decodePng(const std::vector<uint8_t>& file, Picture& picture, bool everySlot) {
+  switch (decodePngFast(file, picture, everySlot)) {
     case FastPng::decoded:
       return "";
     case FastPng::badIndex:

@@ -46,6 +46,9 @@ struct Picture {
   std::vector<uint32_t> colours;
   std::vector<uint8_t> indices;  // width * height, with a colour table
   std::vector<uint32_t> pixels;  // width * height, without one (or empty)
+  // colours is the file's whole colour table (a PNG's), slots no pixel uses
+  // included; keepUsedSlots narrows it to the slots drawn.
+  bool everySlot = false;
 
   uint32_t at(int x, int y) const {
     const size_t i = size_t(y) * size_t(width) + size_t(x);
@@ -58,20 +61,27 @@ struct Picture {
 std::string readImageHeader(const std::vector<uint8_t>& file, ImageHeader& header);
 
 // Decodes the pixels described by header; a fault message, or empty.
-std::string decodeImage(const std::vector<uint8_t>& file, const ImageHeader& header, Picture& picture);
+// everySlot: a PNG's colour table may come whole (see Picture::everySlot).
+std::string decodeImage(const std::vector<uint8_t>& file, const ImageHeader& header, Picture& picture,
+                        bool everySlot = false);
+
+// Gives each slot of a whole colour table that no pixel uses the colour of
+// the first pixel, so that only the colours drawn are matched to a palette
+// (and warned about). Nothing for a picture without everySlot.
+void keepUsedSlots(Picture& picture);
 
 // The two halves of decodeImage, one per format.
 std::string readBmpHeader(const std::vector<uint8_t>& file, ImageHeader& header);
 std::string decodeBmp(const std::vector<uint8_t>& file, const ImageHeader& header, Picture& picture);
 std::string readPngHeader(const std::vector<uint8_t>& file, ImageHeader& header);
-std::string decodePng(const std::vector<uint8_t>& file, Picture& picture);
+std::string decodePng(const std::vector<uint8_t>& file, Picture& picture, bool everySlot = false);
 
 // decodePng's two readers: kiln's own for the common PNGs, stb_image for
 // every other and every one the first declines. A pixel whose colour index
 // lies past the palette is a fault of the file (stb would give whatever
 // its memory held).
 enum class FastPng { decoded, declined, badIndex };
-FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture);
+FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture, bool everySlot = false);
 // The size from the header of a PNG the first reader would take; false for
 // any other, whose header stb reads.
 bool readPngHeaderFast(const std::vector<uint8_t>& file, ImageHeader& header);

@@ -301,7 +301,7 @@ bool readPngHeaderFast(const std::vector<uint8_t>& file, ImageHeader& header) {
   return true;
 }
 
-FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture) {
+FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture, bool everySlot) {
   picture = Picture{};
   if (file.size() < 8 || file.size() > 0x7FFFFFFF || imageKind(file) != ImageKind::png) return FastPng::declined;
   PngStream s;
@@ -316,39 +316,15 @@ FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture) {
   picture.height = int(H);
   picture.bitsPerPixel = 32;
   if (s.colourType == 3) {
-    // The slots the pixels use.
-    bool seen[256] = {}, seen4[3][256] = {};
-    for (uint32_t y = 0; y < H; ++y) {
-      const uint8_t* row = raw.data() + y * (rowBytes + 1) + 1;
-      if (s.depth == 8) {
-        // Four tables, so that a run of one slot does not queue on one store.
-        uint32_t x = 0;
-        for (; x + 4 <= W; x += 4) {
-          seen[row[x]] = true;
-          seen4[0][row[x + 1]] = true;
-          seen4[1][row[x + 2]] = true;
-          seen4[2][row[x + 3]] = true;
-        }
-        for (; x < W; ++x) seen[row[x]] = true;
-      } else
-        for (uint32_t x = 0; x < W; ++x) seen[sampleAt(row, x, s.depth)] = true;
-    }
-    // The table as it is, but a slot no pixel uses takes the colour of one
-    // that is used: only colours drawn may be matched (and warned about).
-    const uint8_t firstSlot = s.depth == 8 ? raw[1] : sampleAt(raw.data() + 1, 0, s.depth);
-    picture.colours.assign(s.paletteSize, firstSlot < s.paletteSize ? slotColour(s, firstSlot) : 0);
-    for (uint32_t v = 0; v < 256; ++v)
-      if (seen[v] || seen4[0][v] || seen4[1][v] || seen4[2][v]) {
-        if (v >= s.paletteSize) {
-          picture = Picture{};
-          return FastPng::badIndex;
-        }
-        picture.colours[v] = slotColour(s, v);
-      }
     const size_t n = size_t(W) * H;
+    uint8_t top = 0;  // the highest slot a pixel uses
     if (s.depth == 8) {
-      for (uint32_t y = 0; y < H; ++y)  // row y moves to or before where it is
-        std::memmove(raw.data() + size_t(y) * W, raw.data() + y * (rowBytes + 1) + 1, W);
+      for (uint32_t y = 0; y < H; ++y) {  // row y moves to or before where it is
+        uint8_t* to = raw.data() + size_t(y) * W;
+        std::memmove(to, raw.data() + y * (rowBytes + 1) + 1, W);
+        if (s.paletteSize < 256)
+          for (uint32_t x = 0; x < W; ++x) top = std::max(top, to[x]);
+      }
       raw.resize(n);
       picture.indices = std::move(raw);
     } else {
@@ -356,9 +332,20 @@ FastPng decodePngFast(const std::vector<uint8_t>& file, Picture& picture) {
       uint8_t* out = picture.indices.data();
       for (uint32_t y = 0; y < H; ++y) {
         const uint8_t* row = raw.data() + y * (rowBytes + 1) + 1;
-        for (uint32_t x = 0; x < W; ++x) *out++ = sampleAt(row, x, s.depth);
+        for (uint32_t x = 0; x < W; ++x, ++out) {
+          *out = sampleAt(row, x, s.depth);
+          top = std::max(top, *out);
+        }
       }
     }
+    if (top >= s.paletteSize) {
+      picture = Picture{};
+      return FastPng::badIndex;
+    }
+    picture.colours.resize(s.paletteSize);
+    for (uint32_t v = 0; v < s.paletteSize; ++v) picture.colours[v] = slotColour(s, v);
+    picture.everySlot = true;
+    if (!everySlot) keepUsedSlots(picture);
     return FastPng::decoded;
   }
 

@@ -91,6 +91,86 @@ TEST(ImageReader, FoundByItsFirstBytesNotItsName) {
       << c.outcome.err;
 }
 
+// A PNG with a colour table, written by hand: rows of slots (filter none)
+// in one stored zlib block. table holds alpha, red, green, blue.
+Bytes tablePng(const std::vector<uint32_t>& table, const std::vector<std::vector<int>>& rows) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&](const char* type, const Bytes& body) {
+    Bytes c(type, type + 4);
+    c.insert(c.end(), body.begin(), body.end());
+    uint32_t crc = 0xFFFFFFFFu;
+    for (uint8_t byte : c) {
+      crc ^= byte;
+      for (int k = 0; k < 8; ++k) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    const uint32_t n = uint32_t(body.size()), sum = ~crc;
+    png.insert(png.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
+    png.insert(png.end(), c.begin(), c.end());
+    png.insert(png.end(), {uint8_t(sum >> 24), uint8_t(sum >> 16), uint8_t(sum >> 8), uint8_t(sum)});
+  };
+  const uint8_t w = uint8_t(rows[0].size()), h = uint8_t(rows.size());
+  chunk("IHDR", {0, 0, 0, w, 0, 0, 0, h, 8, 3, 0, 0, 0});
+  Bytes plte, trns;
+  for (uint32_t c : table) {
+    plte.insert(plte.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+    trns.push_back(uint8_t(c >> 24));
+  }
+  chunk("PLTE", plte);
+  chunk("tRNS", trns);
+  Bytes raw;
+  for (const auto& row : rows) {
+    raw.push_back(0);
+    for (int slot : row) raw.push_back(uint8_t(slot));
+  }
+  uint32_t a = 1, b = 0;
+  for (uint8_t byte : raw) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  const uint16_t len = uint16_t(raw.size());
+  Bytes z = {0x78, 0x01, 1, uint8_t(len), uint8_t(len >> 8), uint8_t(~len), uint8_t(~len >> 8)};
+  z.insert(z.end(), raw.begin(), raw.end());
+  const uint32_t adler = b << 16 | a;
+  z.insert(z.end(), {uint8_t(adler >> 24), uint8_t(adler >> 16), uint8_t(adler >> 8), uint8_t(adler)});
+  chunk("IDAT", z);
+  chunk("IEND", {});
+  return png;
+}
+
+// A PNG's colour table is matched to the palette as a whole only when every
+// colour of it is in the palette: a colour no pixel draws, off the palette
+// or partly transparent, is neither warned about nor refused. The record is
+// that of a BMP of the same pixels.
+TEST(ImageReader, OnlyTheColoursAPngDrawsAreMatched) {
+  const uint32_t white = 0xFFFFFFFFu, black = 0xFF000000u, off = 0xFF123457u, half = 0x80FFFFFFu;
+  const std::string warning = "WARNING: could not find exact color match";
+  struct Case {
+    std::vector<uint32_t> table;
+    std::vector<std::vector<int>> rows;
+    bool warned;
+  } cases[] = {
+      {{white, black, off, half}, {{0, 1, 0, 1}, {1, 0, 1, 0}}, false},  // neither drawn
+      {{white, black, off, half}, {{0, 1, 2, 1}, {1, 0, 1, 0}}, true},   // the colour off the palette drawn
+      {{white, black}, {{0, 1, 0, 1}, {1, 1, 1, 1}}, false},
+  };
+  for (const Case& c : cases) {
+    TestBuild b;
+    TestBmp t;
+    t.width = int(c.rows[0].size());
+    for (uint32_t colour : c.table) t.colours.push_back(colour & 0xFFFFFF);
+    t.rows = c.rows;
+    t.colours.resize(3, 0);  // the BMP twin lacks the partly transparent colour
+    const Converted twin = convertFile(b, b.dir.write("twin.bmp", makeBmp(t)), 8);
+    for (int round = 0; round < 2; ++round) {  // the second time from the map of the first
+      const std::string name = "p" + std::to_string(round) + ".png";  // one warning a file
+      const Converted png = convertFile(b, b.dir.write(name, tablePng(c.table, c.rows)), 8);
+      EXPECT_FALSE(png.outcome.exited) << png.outcome.err;
+      EXPECT_EQ(png.outcome.err.find(warning) != std::string::npos, c.warned) << png.outcome.err;
+      EXPECT_EQ(png.record, twin.record);
+    }
+  }
+}
+
 TEST(ImageReader, PartialAlphaIsRefusedNamingThePixel) {
   TestBuild b;
   for (const char* name : {"bad_partial_alpha.png", "bad_partial_alpha16.png"}) {  // 8 and 16 bits a sample
