@@ -1,14 +1,12 @@
 #include "kiln/graphics/read_ahead.h"
 
-#include <system_error>
 #include <utility>
 
-#ifndef _WIN32
-#include <signal.h>
-#endif
 #ifdef __linux__
 #include <sched.h>
 #endif
+
+#include "common/quiet_thread.h"
 
 namespace kiln {
 
@@ -34,22 +32,8 @@ ImageReadAhead::ImageReadAhead(std::vector<std::string> list)
   // Nothing to overlap with fewer than two files, or with one processor
   // (taskset, a container's limit), where the thread would only cost.
   if (paths.size() < 2 || usableProcessors() == 1) return;
-#ifndef _WIN32
-  // Signals belong to the compiling thread: an interrupt's clean-up must not
-  // run here while the compiler has interrupts blocked. The reader inherits
-  // the mask at its start.
-  sigset_t all, saved;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &saved);
-#endif
-  try {
-    reader = std::thread([this] { readAll(); });
-  } catch (const std::system_error&) {
-    // No second thread to be had: every file is read when it is taken.
-  }
-#ifndef _WIN32
-  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-#endif
+  // Without a second thread every file is read when it is taken.
+  reader = kit::startQuietThread([this] { readAll(); });
 }
 
 ImageReadAhead::~ImageReadAhead() { stopReading(); }

@@ -6,14 +6,9 @@
 #include <cstring>
 #include <ctime>
 #include <new>
-#include <system_error>
-
-#ifndef _WIN32
-#include <pthread.h>
-#include <signal.h>
-#endif
 
 #include "common/exit.h"
+#include "common/quiet_thread.h"
 #include "kiln/pdb/bytes.h"
 
 namespace kiln {
@@ -171,33 +166,18 @@ void DatabaseCommits::finish(std::unique_ptr<Database> db) {
   printSummary(*db);
   db_ = std::move(db);
   Database* d = db_.get();
-#ifndef _WIN32
-  // Signals belong to the compiling thread: an interrupt's clean-up must not
-  // run here while that thread holds interrupts off to create a temporary
-  // file. The thread inherits the mask at its start.
-  sigset_t all, saved;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &saved);
-#endif
-  try {
-    thread_ = std::thread([this, d] {
-      try {
-        if (!writeRecords(*d) || !d->out.commit()) {
-          failed_ = true;
-          error_ = errno;
-        }
-      } catch (const std::bad_alloc&) {
+  thread_ = kit::startQuietThread([this, d] {
+    try {
+      if (!writeRecords(*d) || !d->out.commit()) {
         failed_ = true;
-        error_ = ENOMEM;
+        error_ = errno;
       }
-      d->recordData = {};  // the next database's records need the room
-    });
-  } catch (const std::system_error&) {
-    thread_ = std::thread();
-  }
-#ifndef _WIN32
-  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-#endif
+    } catch (const std::bad_alloc&) {
+      failed_ = true;
+      error_ = ENOMEM;
+    }
+    d->recordData = {};  // the next database's records need the room
+  });
   if (!thread_.joinable()) {
     // No thread to be had: the database is written here and now.
     const std::unique_ptr<Database> here = std::move(db_);
