@@ -210,14 +210,18 @@ int exactSlot(const std::array<uint32_t, 256>& keys, uint32_t rgb) {
   return it != keys.end() && (*it >> 8) == rgb ? int(*it & 0xFF) : -1;
 }
 
+// The cached map is that of these entries with this palette.
+bool mapsEntries(const ColourMapCache& cache, const Palette& palette, const std::vector<uint32_t>& entries) {
+  return cache.valid && cache.entries == entries &&
+         std::memcmp(cache.palette.data(), palette.data(), sizeof palette) == 0;
+}
+
 // True when every entry is pure red or a colour of the palette, so that
 // mapping them prints no warning. The map of the last entries answers for
 // entries seen before.
 bool allExact(const GraphicsState& graphics, const Palette& palette, const std::vector<uint32_t>& entries) {
   const ColourMapCache& cache = graphics.colourMapCache;
-  if (cache.valid && cache.entries == entries &&
-      std::memcmp(cache.palette.data(), palette.data(), sizeof palette) == 0)
-    return !cache.inexact;
+  if (mapsEntries(cache, palette, entries)) return !cache.inexact;
   const std::array<uint32_t, 256> keys = sortedColours(palette);
   for (uint32_t entry : entries)
     if (entry != kTransparentEntry && exactSlot(keys, entry & 0xFFFFFF) < 0) return false;
@@ -230,8 +234,7 @@ bool allExact(const GraphicsState& graphics, const Palette& palette, const std::
 void mapColours(GraphicsState& graphics, const Palette& palette, const std::vector<uint32_t>& entries,
                 const std::string& path, std::vector<int>& colour) {
   ColourMapCache& cache = graphics.colourMapCache;
-  if (cache.valid && cache.entries == entries &&
-      std::memcmp(cache.palette.data(), palette.data(), sizeof palette) == 0) {
+  if (mapsEntries(cache, palette, entries)) {
     if (cache.inexact) warnInexact(graphics, path);
     std::copy(cache.map.begin(), cache.map.end(), colour.begin());
     return;
