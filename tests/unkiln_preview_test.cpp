@@ -1,6 +1,7 @@
 // unkiln preview on databases kiln builds from pictures made here: every
 // pixel of every PNG checked against the picture it came from, the shade
-// strips against the shade tables, and index.html read as XML.
+// strips (cut from their sheets as the page cuts them) against the shade
+// tables, and index.html read as XML.
 #include <array>
 #include <filesystem>
 #include <map>
@@ -112,6 +113,38 @@ void build(Built& b, int depth) {
   b.pdb = b.a.path("Pics.pdb");
 }
 
+// One shade of a bitmap on the page: a box of width x height page pixels
+// showing the sheet file, drawn sheetWidth wide, moved left and up.
+struct Crop {
+  std::string file;
+  long left = 0, up = 0, width = 0, height = 0, sheetWidth = 0;
+};
+
+long numberAfter(const std::string& text, const std::string& key, size_t from) {
+  size_t at = text.find(key, from);
+  return at == std::string::npos ? -1 : std::stol(text.substr(at + key.size()));
+}
+
+// The crops of the figure with this id, left to right.
+std::vector<Crop> cropsOf(const std::string& page, const std::string& id) {
+  std::vector<Crop> crops;
+  const size_t figure = page.find("<figure id=\"" + id + "\">");
+  if (figure == std::string::npos) return crops;
+  const size_t end = page.find("</figure>", figure);
+  for (size_t at = page.find("class=\"crop", figure); at < end; at = page.find("class=\"crop", at + 1)) {
+    Crop c;
+    c.width = numberAfter(page, "width:", at);
+    c.height = numberAfter(page, "height:", at);
+    const size_t src = page.find("src=\"", at) + 5;
+    c.file = page.substr(src, page.find('"', src) - src);
+    c.left = numberAfter(page, "margin-left:-", at);
+    c.up = numberAfter(page, "margin-top:-", at);
+    c.sheetWidth = numberAfter(page, "\" width=\"", src);
+    crops.push_back(c);
+  }
+  return crops;
+}
+
 Result preview(const Adventure& a, std::vector<std::string> args) {
   args.insert(args.begin(), "preview");
   return kit::testing::run("unkiln", args, a.s.root.string());
@@ -142,28 +175,44 @@ TEST(UnkilnPreview, BrushesComeBackPixelForPixelAtEveryDepth) {
         Png png = readPng(name + ".png");
         ASSERT_EQ(png.width, t.width * scale);
         ASSERT_EQ(png.height, int(t.rows.size()) * scale);
-        Png strip;
-        if (depth == 8) strip = readPng(name + "-shades.png");
+        // The five shades, each cut from its sheet: page pixels per pixel of
+        // the bitmap, the bitmap's place on the sheet, and the sheet's scale.
+        const std::string page = readText(out + "/index.html");
+        const std::vector<Crop> crops = cropsOf(page, "db0-" + std::to_string(index));
+        ASSERT_EQ(crops.size(), depth == 8 ? 5u : 0u);
+        std::vector<Png> sheets;
+        for (const Crop& c : crops) {
+          ASSERT_EQ(c.width % t.width, 0);
+          const long zoom = c.width / t.width;
+          ASSERT_EQ(c.height, long(t.rows.size()) * zoom);
+          sheets.push_back(readPng(out + "/" + c.file));
+          ASSERT_EQ(sheets.back().width * zoom % c.sheetWidth, 0);
+        }
         for (int y = 0; y < png.height; ++y)
           for (int x = 0; x < png.width; ++x) {
             const uint32_t c = t.colours[t.rows[y / scale][x / scale]];
             const bool hidden = depth == 8 ? c == kRed : c == kGreen;
             const auto got = png.at(x, y);
-            if (hidden) {
-              EXPECT_EQ(got[3], 0) << x << "," << y;
-              continue;
-            }
             std::array<int, 4> want = {int(c >> 16), int(c >> 8 & 255), int(c & 255), 255};
             if (depth != 8) want = {grayOf(c, depth), grayOf(c, depth), grayOf(c, depth), 255};
-            ASSERT_EQ(got, want) << x << "," << y << " of record " << index;
-            if (depth != 8) continue;
-            // Pixel x of shade s sits at s * (width + 2) + x, gaps scaled too.
-            for (int s = 0; s < 5; ++s) {
-              const int p = records[2 + s][2 + slot[c]];
-              const uint8_t* e = &records[1][2 + 4 * p];
-              ASSERT_EQ(strip.at(s * (t.width + 2) * scale + x, y),
-                        (std::array<int, 4>{e[1], e[2], e[3], 255}))
-                  << "shade " << s << " at " << x << "," << y;
+            if (hidden) {
+              EXPECT_EQ(got[3], 0) << x << "," << y;
+            } else {
+              ASSERT_EQ(got, want) << x << "," << y << " of record " << index;
+            }
+            // Pixel x, y through shade s, on the sheet the page cuts it from.
+            for (int s = 0; s < int(crops.size()); ++s) {
+              const Crop& crop = crops[size_t(s)];
+              const Png& sheet = sheets[size_t(s)];
+              const long zoom = crop.width / t.width, sheetScale = sheet.width * zoom / crop.sheetWidth;
+              const auto shaded = sheet.at(int((crop.left / zoom + x / scale) * sheetScale),
+                                           int((crop.up / zoom + y / scale) * sheetScale));
+              if (hidden) {
+                EXPECT_EQ(shaded[3], 0) << "shade " << s << " at " << x << "," << y;
+                continue;
+              }
+              const uint8_t* e = &records[1][2 + 4 * records[2 + s][2 + slot[c]]];
+              ASSERT_EQ(shaded, (std::array<int, 4>{e[1], e[2], e[3], 255})) << "shade " << s << " at " << x << "," << y;
             }
           }
       }
@@ -241,7 +290,8 @@ TEST(UnkilnPreview, IndexListsEveryRecordAndShowsTextAsText) {
   std::vector<std::string> images;
   std::string error;
   ASSERT_TRUE(wellFormed(page, images, error)) << error;
-  EXPECT_EQ(images.size(), 2u + 4u * 2 + 1 + 1);  // palette, shades, pictures and strips, font, contact sheet
+  // Palette and shade tables, four pictures, five shades of each, font, contact sheet.
+  EXPECT_EQ(images.size(), 2u + 4u + 4u * 5 + 1 + 1);
   for (const std::string& src : images) {
     EXPECT_EQ(src.find('/'), std::string::npos) << src;
     EXPECT_TRUE(fs::is_regular_file(out + "/" + src)) << src;
@@ -300,21 +350,25 @@ TEST(UnkilnPreview, PicturesThatCannotBeWrittenAreNamedInOrderAndTheRestWritten)
   // Folders where two pictures, an early and a late one, would go.
   const std::string out = b.a.s.path("preview");
   fs::create_directories(out + "/Pics-7-B8.png");
-  fs::create_directories(out + "/Pics-10-B8-shades.png");
+  fs::create_directories(out + "/Pics-shades-P3.png");
   Result r = preview(b.a, {b.pdb, "-o", out});
   EXPECT_EQ(r.status, 1);
   const size_t early = r.err.find("ERROR: failed to write " + (fs::path(out) / "Pics-7-B8.png").string() + ": ");
-  const size_t late = r.err.find("ERROR: failed to write " + (fs::path(out) / "Pics-10-B8-shades.png").string() + ": ");
+  const size_t late = r.err.find("ERROR: failed to write " + (fs::path(out) / "Pics-shades-P3.png").string() + ": ");
   ASSERT_NE(early, std::string::npos) << r.err;
   ASSERT_NE(late, std::string::npos) << r.err;
   EXPECT_LT(early, late);
-  // Swatches, 4 pictures and 4 strips, the sheet and the page: 12, less the two.
+  // Swatches, 4 pictures, the contact sheet (which P0, leaving every colour
+  // as it is, shares), P1 to P4 and the page: 12, less the two.
   EXPECT_NE(r.out.find("(10 files)"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(out + "/Pics-shades-P0.png"));
   const std::string page = readText(out + "/index.html");
   EXPECT_EQ(page.find("src=\"Pics-7-B8.png\""), std::string::npos);
-  EXPECT_EQ(page.find("src=\"Pics-10-B8-shades.png\""), std::string::npos);
-  EXPECT_NE(page.find("src=\"Pics-7-B8-shades.png\""), std::string::npos);
+  EXPECT_EQ(page.find("src=\"Pics-shades-P3.png\""), std::string::npos);
+  EXPECT_NE(page.find("src=\"Pics-shades-P2.png\""), std::string::npos);
   EXPECT_NE(page.find("src=\"Pics-10-B8.png\""), std::string::npos);
+  EXPECT_NE(page.find("alt=\"record 10 through P0\""), std::string::npos);
+  EXPECT_EQ(page.find("alt=\"record 10 through P3\""), std::string::npos);
   EXPECT_EQ(readPng(out + "/Pics-10-B8.png").width, b.pictures[3].width);
 }
 

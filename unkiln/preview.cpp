@@ -99,31 +99,102 @@ bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t si
   return true;
 }
 
+// Where the page shows a picture written: filled in once it is written.
+using Slot = std::function<PagePicture&()>;
+
 // Writes image, enlarged to the preview's scale, as stem.png (on a worker
-// thread); slot() is where the page shows it, filled in once it is written.
-void writePng(Preview& p, const std::string& stem, std::shared_ptr<const Picture> image,
-              std::function<PagePicture&()> slot) {
-  // A big sheet or strip at a big scale would take gigabytes: such a picture
-  // gets the largest scale that keeps it within kMaxPixels.
+// thread), once for each stem: with the image's own colours, or with
+// colours[i] for its indexes when given. A stem whose colours are those of
+// an earlier one is shown with that one's file.
+void writePngs(Preview& p, const std::vector<std::pair<std::string, Slot>>& stems,
+               std::shared_ptr<const Picture> image, const std::vector<std::vector<uint32_t>>& colours = {}) {
+  // A big sheet at a big scale would take gigabytes: such a picture gets the
+  // largest scale that keeps it within kMaxPixels.
   int scale = p.scale;
   const size_t pixels = size_t(image->width()) * size_t(image->height());
   while (scale > 1 && pixels * size_t(scale) * size_t(scale) > kMaxPixels) --scale;
-  const std::string name = uniqueName(p.taken, stem, ".png");
-  const std::string path = (p.dir / name).string();
-  const PagePicture picture{name, image->width() * scale, image->height() * scale};
-  p.writer->add(path, std::move(image), scale, [&p, path, picture, slot](bool written, int error) {
-    if (!written) {
-      errno = error;
-      writeFailed(p, path);
-      return;
-    }
-    ++p.files;
-    slot() = picture;
-  });
+  std::vector<PictureWriter::File> files;
+  for (size_t i = 0; i < stems.size(); ++i) {
+    const std::vector<uint32_t> own = i < colours.size() ? colours[i] : std::vector<uint32_t>{};
+    std::vector<Slot> slots{stems[i].second};
+    bool same = false;
+    for (size_t j = 0; j < i && !same; ++j) same = !own.empty() && colours[j] == own;
+    if (same) continue;
+    for (size_t k = i + 1; k < stems.size(); ++k)
+      if (!own.empty() && k < colours.size() && colours[k] == own) slots.push_back(stems[k].second);
+    const std::string name = uniqueName(p.taken, stems[i].first, ".png");
+    const std::string path = (p.dir / name).string();
+    const PagePicture picture{name, image->width() * scale, image->height() * scale};
+    files.push_back({path, own, [&p, path, picture, slots](bool written, int error) {
+                       if (!written) {
+                         errno = error;
+                         writeFailed(p, path);
+                         return;
+                       }
+                       ++p.files;
+                       for (const Slot& slot : slots) slot() = picture;
+                     }});
+  }
+  p.writer->add(std::move(files), std::move(image), scale);
+}
+
+void writePng(Preview& p, const std::string& stem, std::shared_ptr<const Picture> image, Slot slot) {
+  writePngs(p, {{stem, std::move(slot)}}, std::move(image));
 }
 
 std::shared_ptr<const Picture> shared(Picture picture) {
   return std::make_shared<const Picture>(std::move(picture));
+}
+
+bool samePalette(const PaletteSet& a, const PaletteSet& b) {
+  return std::memcmp(a.palette.data(), b.palette.data(), sizeof a.palette) == 0 && a.shades == b.shades;
+}
+
+// 8-bit bitmaps in record order that are drawn with one palette and its shades.
+struct ShadeGroup {
+  PaletteSet palette;
+  std::vector<kiln::DecodedBitmap> bitmaps;
+  std::vector<size_t> rows;  // their rows of the page
+};
+
+// Writes each group's five shade sheets, and the contact sheet as a sixth
+// with the same pixels when the one group holds every bitmap drawn.
+void writeShadeSheets(Preview& p, const std::string& stem, std::vector<ShadeGroup>& groups, bool withContactSheet,
+                      PageDatabase& page) {
+  for (size_t g = 0; g < groups.size(); ++g) {
+    ShadeGroup& group = groups[g];
+    std::vector<const kiln::DecodedBitmap*> bitmaps;
+    for (const auto& b : group.bitmaps) bitmaps.push_back(&b);
+    // The contact sheet first: P0, when it leaves every slot as it is, is
+    // shown from the contact sheet's file.
+    std::vector<const kiln::ShadeTable*> tables;
+    if (withContactSheet) tables.push_back(nullptr);
+    for (const auto& t : group.palette.shades) tables.push_back(&t);
+    SheetVariants v = sheetVariants(bitmaps, group.palette.palette, tables, kSheetWidth);
+    group.bitmaps.clear();
+
+    const size_t k = page.shadeSets.size();
+    ShadeSheets& set = page.shadeSets.emplace_back();
+    set.width = v.apart.empty() ? v.pixels.width() : v.apart.front().width();
+    set.height = v.apart.empty() ? v.pixels.height() : v.apart.front().height();
+    for (size_t j = 0; j < group.rows.size(); ++j) {
+      PageRecord& row = page.records[group.rows[j]];
+      row.shadeSet = int(k);
+      row.shadeX = v.placements[j].x;
+      row.shadeY = v.placements[j].y;
+    }
+    const std::string name = stem + "-shades" + (g ? std::to_string(g + 1) : "");
+    std::vector<std::pair<std::string, Slot>> stems;
+    if (withContactSheet) stems.emplace_back(stem + "-sheet", [&page]() -> PagePicture& { return page.sheet; });
+    for (int s = 0; s < 5; ++s)
+      stems.emplace_back(name + "-P" + std::to_string(s),
+                         [&page, k, s]() -> PagePicture& { return page.shadeSets[k].sheets[s]; });
+    if (v.apart.empty()) {
+      writePngs(p, stems, shared(std::move(v.pixels)), v.colours);
+    } else {
+      for (size_t s = 0; s < stems.size(); ++s) writePng(p, stems[s].first, shared(std::move(v.apart[s])), stems[s].second);
+    }
+  }
 }
 
 void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, const PaletteSet& outside,
@@ -133,6 +204,7 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
   PaletteSet latest, own;
   firstPalette(f, own);
   std::vector<std::shared_ptr<const Picture>> drawn;  // the bitmaps, for the contact sheet
+  std::vector<ShadeGroup> groups;
   for (size_t i = 0; i < f.records.size(); ++i) {
     const PdbRecord& r = f.records[i];
     // A row a record; its pictures are filled in by index when written.
@@ -170,9 +242,11 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
       } else {
         drawn.push_back(shared(drawPicture(b, palette ? &palette->palette : nullptr)));
         writePng(p, prefix, drawn.back(), [&page, n]() -> PagePicture& { return page.records[n].image; });
-        if (b.depth == 8 && palette->haveShades)
-          writePng(p, prefix + "-shades", shared(stripPicture(b, palette->palette, palette->shades)),
-                   [&page, n]() -> PagePicture& { return page.records[n].strip; });
+        if (b.depth == 8 && palette->haveShades) {
+          if (groups.empty() || !samePalette(groups.back().palette, *palette)) groups.push_back({*palette, {}, {}});
+          groups.back().rows.push_back(n);
+          groups.back().bitmaps.push_back(std::move(b));
+        }
       }
       continue;
     }
@@ -208,7 +282,11 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
     }
   }
 
-  if (!drawn.empty()) {
+  // One group of every bitmap drawn: the contact sheet has the shade sheets'
+  // pixels, through the palette itself.
+  const bool sheetShared = groups.size() == 1 && groups.front().bitmaps.size() == drawn.size();
+  writeShadeSheets(p, stem, groups, sheetShared, page);
+  if (!drawn.empty() && !sheetShared) {
     std::vector<const Picture*> pictures;
     for (const auto& d : drawn) pictures.push_back(d.get());
     std::vector<Placement> placements;

@@ -88,13 +88,6 @@ Rgba drawBitmap(const DecodedBitmap& bitmap, const Palette* palette, const Shade
   return image;
 }
 
-Rgba shadeStrip(const DecodedBitmap& bitmap, const Palette& palette, const std::array<ShadeTable, 5>& shades) {
-  Rgba strip(5 * bitmap.width + 4 * kGap, bitmap.height);
-  for (int s = 0; s < 5; ++s)
-    blit(strip, drawBitmap(bitmap, &palette, &shades[size_t(s)]), s * (bitmap.width + kGap), 0);
-  return strip;
-}
-
 Rgba paletteSwatch(const Palette& palette) {
   Rgba image(16, 16);
   for (int s = 0; s < 256; ++s) putSlot(image.at(s % 16, s / 16), palette, s);

@@ -54,15 +54,8 @@ Rgba drawBitmap(const kiln::DecodedBitmap& bitmap, const kiln::Palette* palette,
 // The same, as a picture (indexed unless the bitmap shows more than 256 colours).
 Picture drawPicture(const kiln::DecodedBitmap& bitmap, const kiln::Palette* palette);
 
-// Gap in pixels between the pictures of a strip or sheet.
+// Gap in pixels between the pictures of a sheet.
 constexpr int kGap = 2;
-
-// An 8-bit bitmap through P0 to P4, side by side, kGap pixels apart.
-Rgba shadeStrip(const kiln::DecodedBitmap& bitmap, const kiln::Palette& palette,
-                const std::array<kiln::ShadeTable, 5>& shades);
-
-Picture stripPicture(const kiln::DecodedBitmap& bitmap, const kiln::Palette& palette,
-                     const std::array<kiln::ShadeTable, 5>& shades);
 
 // The palette as 16 x 16 pixels, slot s at (s % 16, s / 16).
 Rgba paletteSwatch(const kiln::Palette& palette);
@@ -90,6 +83,22 @@ Rgba contactSheet(const std::vector<const Rgba*>& pictures, int maxWidth, std::v
 // 256 colours between them.
 Picture contactSheet(const std::vector<const Picture*>& pictures, int maxWidth, std::vector<Placement>& placements);
 
+// 8-bit bitmaps of one palette on a sheet (laid out as contactSheet() lays
+// them out), drawn through each of a list of slot tables (a shade table, or
+// none for the palette itself). Thousands of brushes at five shades would be
+// five times the pixels to encode; here the sheets share their pixels, the
+// palette slots in order of first appearance with transparency first, and
+// differ only in the colours each slot stands for.
+struct SheetVariants {
+  Picture pixels;                              // indexed, with the first table's colours
+  std::vector<std::vector<uint32_t>> colours;  // the colours of each table
+  // When the slots and transparency pass 256: each table's sheet drawn apart.
+  std::vector<Picture> apart;
+  std::vector<Placement> placements;
+};
+SheetVariants sheetVariants(const std::vector<const kiln::DecodedBitmap*>& bitmaps, const kiln::Palette& palette,
+                            const std::vector<const kiln::ShadeTable*>& tables, int maxWidth);
+
 // An RGBA image as a picture: indexed when it has at most 256 colours.
 Picture pictureOf(Rgba image);
 // An indexed picture's colours pixel by pixel.
@@ -106,5 +115,11 @@ std::vector<uint8_t> encodePng(const Rgba& image);
 // quarter of what the coder has to go through.
 std::vector<uint8_t> encodePng(const Indexed& image);
 std::vector<uint8_t> encodePng(const Picture& image);
+// The compressed rows of an indexed picture, and its PNG file with another
+// list of colours for the same indexes: pictures that differ only in their
+// colours are compressed once.
+std::vector<uint8_t> compressedRows(const Indexed& image);
+std::vector<uint8_t> palettePng(const Indexed& image, const std::vector<uint32_t>& colours,
+                                const std::vector<uint8_t>& rows);
 
 }  // namespace unkiln

@@ -64,10 +64,9 @@ TEST(PreviewImage, GrayLevelsFromWhiteToBlack) {
   for (int level = 0; level < 16; ++level) EXPECT_EQ(grayShade(level, 4), 255 - 17 * level);
 }
 
-TEST(PreviewImage, BitmapsAndShadeStripsPixelForPixel) {
+TEST(PreviewImage, BitmapsPixelForPixel) {
   std::mt19937 random(7);
   const Palette palette = randomPalette(random);
-  const std::array<ShadeTable, 5> shades = randomShades(random);
   for (int depth : {2, 4, 8}) {
     DecodedBitmap b = randomBitmap(random, depth, 12, 5);
     Decoded png = readPng(encodePng(drawBitmap(b, &palette)));
@@ -90,21 +89,51 @@ TEST(PreviewImage, BitmapsAndShadeStripsPixelForPixel) {
       }
     }
   }
-  DecodedBitmap b = randomBitmap(random, 8, 8, 3);
-  Decoded strip = readPng(encodePng(shadeStrip(b, palette, shades)));
-  ASSERT_EQ(strip.width, 5 * 8 + 4 * kGap);
-  ASSERT_EQ(strip.height, 3);
-  for (int s = 0; s < 5; ++s)
-    for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < 8; ++x) {
-        const int i = y * 8 + x;
-        const uint8_t* p = strip.pixels.data() + 4 * (y * strip.width + s * (8 + kGap) + x);
-        const kiln::PaletteEntry& e = palette[shades[s][b.values[i]]];
-        if (b.opaque[i])
-          EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{e.red, e.green, e.blue, 255}));
-        else
-          EXPECT_EQ(p[3], 0);
-      }
+}
+
+// Sheets of 8-bit bitmaps through the palette and P0 to P4: each file, pixel
+// for pixel, is the bitmaps drawn through its table and laid out as a contact
+// sheet; and when the slots they draw and transparency pass 256 colours
+// between them, each sheet is drawn apart with the same result.
+TEST(PreviewImage, ShadeSheetsShareTheirPixelsAndDifferInColours) {
+  std::mt19937 random(9);
+  const Palette palette = randomPalette(random);
+  const std::array<ShadeTable, 5> shades = randomShades(random);
+  const DecodedBitmap a = randomBitmap(random, 8, 8, 3), b = randomBitmap(random, 8, 5, 6);
+  DecodedBitmap every = randomBitmap(random, 8, 16, 17);  // every slot, and transparency after them
+  for (int i = 0; i < 256; ++i) every.values[size_t(i)] = uint8_t(i), every.opaque[size_t(i)] = true;
+  every.opaque.back() = false;
+
+  const std::vector<const ShadeTable*> tables = {nullptr, &shades[0], &shades[1], &shades[2], &shades[3], &shades[4]};
+  struct Case {
+    const char* name;
+    std::vector<const DecodedBitmap*> bitmaps;
+    bool shared;
+  };
+  for (const Case& c : {Case{"a few colours", {&a, &b, &a}, true}, Case{"257 colours", {&a, &every}, false}}) {
+    SCOPED_TRACE(c.name);
+    const SheetVariants v = sheetVariants(c.bitmaps, palette, tables, 20);
+    ASSERT_EQ(v.apart.empty(), c.shared);
+    ASSERT_EQ(v.placements.size(), c.bitmaps.size());
+    for (size_t t = 0; t < tables.size(); ++t) {
+      SCOPED_TRACE("table " + std::to_string(t));
+      std::vector<Rgba> drawn;
+      for (const DecodedBitmap* bitmap : c.bitmaps) drawn.push_back(drawBitmap(*bitmap, &palette, tables[t]));
+      std::vector<const Rgba*> each;
+      for (const Rgba& image : drawn) each.push_back(&image);
+      std::vector<Placement> where;
+      const Rgba want = contactSheet(each, 20, where);
+      for (size_t i = 0; i < where.size(); ++i)
+        EXPECT_EQ(std::make_pair(where[i].x, where[i].y), std::make_pair(v.placements[i].x, v.placements[i].y));
+      const std::vector<uint8_t> png =
+          c.shared ? palettePng(v.pixels.indexed, v.colours[t], compressedRows(v.pixels.indexed))
+                   : encodePng(v.apart[t]);
+      const Decoded got = readPng(png);
+      EXPECT_EQ(got.width, want.width);
+      EXPECT_EQ(got.height, want.height);
+      EXPECT_EQ(got.pixels, want.pixels);
+    }
+  }
 }
 
 TEST(PreviewImage, SwatchesSheetsAndScaling) {
@@ -147,7 +176,6 @@ TEST(PreviewImage, SwatchesSheetsAndScaling) {
 TEST(PreviewImage, PalettePngsDecodeAsTheirRgbaTwins) {
   std::mt19937 random(11);
   const Palette palette = randomPalette(random);
-  const std::array<ShadeTable, 5> shades = randomShades(random);
   const DecodedBitmap masked8 = randomBitmap(random, 8, 13, 7), gray2 = randomBitmap(random, 2, 9, 4),
                       gray4 = randomBitmap(random, 4, 17, 3);
   DecodedBitmap all = randomBitmap(random, 8, 32, 9);  // every slot and transparency: 257 colours
@@ -156,8 +184,6 @@ TEST(PreviewImage, PalettePngsDecodeAsTheirRgbaTwins) {
     all.opaque[size_t(i)] = true;
   }
   all.opaque.back() = false;
-  std::array<ShadeTable, 5> plain = shades;  // P0 keeps every slot
-  for (int i = 0; i < 256; ++i) plain[0][size_t(i)] = uint8_t(i);
   DecodedBitmap opaque = randomBitmap(random, 4, 5, 5);
   opaque.opaque.assign(opaque.opaque.size(), true);
   const Picture a = drawPicture(masked8, &palette), b = drawPicture(gray2, nullptr);
@@ -175,9 +201,7 @@ TEST(PreviewImage, PalettePngsDecodeAsTheirRgbaTwins) {
       {"gray 2-bit", b, bTwin, true},
       {"gray 4-bit", drawPicture(gray4, nullptr), drawBitmap(gray4, nullptr), true},
       {"opaque, no tRNS", drawPicture(opaque, nullptr), drawBitmap(opaque, nullptr), true},
-      {"shade strip", stripPicture(masked8, palette, shades), shadeStrip(masked8, palette, shades), true},
       {"more than 256 colours", drawPicture(all, &palette), drawBitmap(all, &palette), false},
-      {"strip of more than 256", stripPicture(all, palette, plain), shadeStrip(all, palette, plain), false},
       {"contact sheet", contactSheet({&a, &b, &a}, 30, where), contactSheet({&aTwin, &bTwin, &aTwin}, 30, where),
        true},
       {"enlarged", enlarged(a, 3), enlarged(aTwin, 3), true},

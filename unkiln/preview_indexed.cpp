@@ -71,13 +71,13 @@ struct BitmapKeys {
     const kiln::PaletteEntry& e = (*palette)[size_t(key)];
     return pack(e.red, e.green, e.blue, 255);
   }
-  // The key of each value of an opaque pixel, through shade when given.
+  // The key of each value of an opaque pixel.
   struct Keys {
     uint8_t of[256];
   };
-  Keys keys(const ShadeTable* shade) const {
+  Keys keys() const {
     Keys k;
-    for (int v = 0; v < 256; ++v) k.of[v] = uint8_t(bitmap.depth != 8 ? v & 15 : shade ? (*shade)[size_t(v)] : v);
+    for (int v = 0; v < 256; ++v) k.of[v] = uint8_t(bitmap.depth != 8 ? v & 15 : v);
     return k;
   }
   // Row y of the bitmap into out; false past 256 colours.
@@ -137,34 +137,71 @@ Picture drawPicture(const DecodedBitmap& bitmap, const Palette* palette) {
   Indexed image(bitmap.width, bitmap.height);
   Colours colours(image.colours);
   const BitmapKeys draw(bitmap, palette);
-  const BitmapKeys::Keys keys = draw.keys(nullptr);
+  const BitmapKeys::Keys keys = draw.keys();
   for (int y = 0; y < bitmap.height; ++y)
     if (!draw.row(y, keys, colours, image.pixels.data() + size_t(y) * size_t(bitmap.width)))
       return fullPicture(drawBitmap(bitmap, palette));
   return indexedPicture(std::move(image));
 }
 
-Picture stripPicture(const DecodedBitmap& bitmap, const Palette& palette, const std::array<ShadeTable, 5>& shades) {
-  Indexed strip(5 * bitmap.width + 4 * kGap, bitmap.height);
-  Colours colours(strip.colours);
-  const BitmapKeys draw(bitmap, &palette);
-  BitmapKeys::Keys keys[5];
-  for (size_t s = 0; s < 5; ++s) keys[s] = draw.keys(&shades[s]);
-  // Row by row across the five, so the colours come in order of appearance.
-  for (int y = 0; y < bitmap.height; ++y) {
-    uint8_t* out = strip.pixels.data() + size_t(y) * size_t(strip.width);
-    for (int s = 0; s < 5; ++s) {
-      if (s > 0) {
-        uint8_t clear = 0;
-        if (!colours.index(kClear, draw, clear)) return fullPicture(shadeStrip(bitmap, palette, shades));
-        std::memset(out, clear, kGap);
-        out += kGap;
+SheetVariants sheetVariants(const std::vector<const DecodedBitmap*>& bitmaps, const Palette& palette,
+                            const std::vector<const ShadeTable*>& tables, int maxWidth) {
+  SheetVariants out;
+  std::vector<Size> sizes;
+  for (const DecodedBitmap* b : bitmaps) sizes.push_back({b->width, b->height});
+  const Size size = sheetLayout(sizes, maxWidth, out.placements);
+  Indexed sheet(size.width, size.height);
+  // Index of each key (a palette slot, or kClear); the background is index 0.
+  int16_t indexOf[kClear + 1];
+  std::fill(std::begin(indexOf), std::end(indexOf), -1);
+  std::vector<int> keys{kClear};
+  indexOf[kClear] = 0;
+  bool fits = true;
+  for (size_t i = 0; i < bitmaps.size() && fits; ++i) {
+    const DecodedBitmap& b = *bitmaps[i];
+    for (int y = 0; y < b.height && fits; ++y) {
+      const size_t first = size_t(y) * size_t(b.width);
+      uint8_t* to = sheet.pixels.data() + size_t(out.placements[i].y + y) * size_t(sheet.width) +
+                    size_t(out.placements[i].x);
+      for (int x = 0; x < b.width; ++x) {
+        const int key = b.opaque[first + size_t(x)] ? b.values[first + size_t(x)] : kClear;
+        int16_t index = indexOf[key];
+        if (index < 0) {
+          if (keys.size() == 256) {
+            fits = false;
+            break;
+          }
+          index = indexOf[key] = int16_t(keys.size());
+          keys.push_back(key);
+        }
+        to[x] = uint8_t(index);
       }
-      if (!draw.row(y, keys[s], colours, out)) return fullPicture(shadeStrip(bitmap, palette, shades));
-      out += bitmap.width;
     }
   }
-  return indexedPicture(std::move(strip));
+  if (!fits) {
+    for (const ShadeTable* table : tables) {
+      std::vector<Rgba> drawn;
+      for (const DecodedBitmap* b : bitmaps) drawn.push_back(drawBitmap(*b, &palette, table));
+      std::vector<const Rgba*> each;
+      for (const Rgba& image : drawn) each.push_back(&image);
+      out.apart.push_back(pictureOf(contactSheet(each, maxWidth, out.placements)));
+    }
+    return out;
+  }
+  for (const ShadeTable* table : tables) {
+    std::vector<uint32_t>& colours = out.colours.emplace_back();
+    for (int key : keys) {
+      if (key == kClear) {
+        colours.push_back(0);
+        continue;
+      }
+      const kiln::PaletteEntry& e = palette[table ? (*table)[size_t(key)] : size_t(key)];
+      colours.push_back(pack(e.red, e.green, e.blue, 255));
+    }
+  }
+  if (!out.colours.empty()) sheet.colours = out.colours.front();
+  out.pixels = indexedPicture(std::move(sheet));
+  return out;
 }
 
 Picture contactSheet(const std::vector<const Picture*>& pictures, int maxWidth, std::vector<Placement>& placements) {
@@ -261,9 +298,21 @@ Picture enlarged(const Picture& image, int n) {
   return indexedPicture(std::move(big));
 }
 
-std::vector<uint8_t> encodePng(const Indexed& image) {
+std::vector<uint8_t> compressedRows(const Indexed& image) {
+  // Rows unfiltered (filter byte 0), as the RGBA files.
+  const size_t width = size_t(image.width);
+  std::vector<uint8_t> rows((width + 1) * size_t(image.height));
+  for (size_t y = 0; y < size_t(image.height); ++y)
+    std::memcpy(rows.data() + y * (width + 1) + 1, image.pixels.data() + y * width, width);
+  return deflateFast(rows.data(), rows.size());
+}
+
+std::vector<uint8_t> palettePng(const Indexed& image, const std::vector<uint32_t>& colourList,
+                                const std::vector<uint8_t>& rows) {
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> out(kSignature, kSignature + 8);
+  std::vector<uint8_t> out;
+  out.reserve(rows.size() + 5 * colourList.size() + 100);
+  out.assign(kSignature, kSignature + 8);
   std::vector<uint8_t> header;
   put32(header, uint32_t(image.width));
   put32(header, uint32_t(image.height));
@@ -271,7 +320,7 @@ std::vector<uint8_t> encodePng(const Indexed& image) {
   chunk(out, "IHDR", header.data(), header.size());
 
   // A palette needs one colour at least.
-  const std::vector<uint32_t> colours = image.colours.empty() ? std::vector<uint32_t>{0} : image.colours;
+  const std::vector<uint32_t> colours = colourList.empty() ? std::vector<uint32_t>{0} : colourList;
   std::vector<uint8_t> palette, alpha;
   size_t lastTranslucent = 0;  // tRNS may stop after the last colour that is not opaque
   for (uint32_t c : colours) {
@@ -281,17 +330,12 @@ std::vector<uint8_t> encodePng(const Indexed& image) {
   }
   chunk(out, "PLTE", palette.data(), palette.size());
   if (lastTranslucent) chunk(out, "tRNS", alpha.data(), lastTranslucent);
-
-  // Rows unfiltered (filter byte 0), as the RGBA files.
-  const size_t width = size_t(image.width);
-  std::vector<uint8_t> rows((width + 1) * size_t(image.height));
-  for (size_t y = 0; y < size_t(image.height); ++y)
-    std::memcpy(rows.data() + y * (width + 1) + 1, image.pixels.data() + y * width, width);
-  const std::vector<uint8_t> stream = deflateFast(rows.data(), rows.size());
-  chunk(out, "IDAT", stream.data(), stream.size());
+  chunk(out, "IDAT", rows.data(), rows.size());
   chunk(out, "IEND", nullptr, 0);
   return out;
 }
+
+std::vector<uint8_t> encodePng(const Indexed& image) { return palettePng(image, image.colours, compressedRows(image)); }
 
 std::vector<uint8_t> encodePng(const Picture& image) {
   return image.full ? encodePng(image.rgba) : encodePng(image.indexed);

@@ -31,6 +31,9 @@ img { image-rendering: pixelated; image-rendering: crisp-edges; }
 .pictures { display: flex; flex-wrap: wrap; gap: 12px; align-items: flex-start; }
 figure { margin: 0; padding: 6px; background: #fff; border: 1px solid #ddd; }
 figure img { display: inline-block; vertical-align: top; margin: 0 8px 4px 0; }
+.strip { display: inline-block; vertical-align: top; white-space: nowrap; }
+.crop { display: inline-block; overflow: hidden; vertical-align: top; margin: 0 4px 4px 0; }
+.crop img { display: block; margin: 0; max-width: none; }
 figcaption { font-size: 12px; color: #444; max-width: 760px; }
 .sheet { overflow: auto; max-height: 640px; border: 1px solid #ddd; display: inline-block; max-width: 100%; }
 .sheet img { display: block; }
@@ -136,18 +139,35 @@ void render(std::string& out, const Node& n) {
 
 std::string sizeText(size_t bytes) { return std::to_string(bytes) + " bytes"; }
 
-void pictureFigure(std::string& out, const std::string& id, const PageRecord& r) {
+// The five shades of a bitmap side by side, each cut from its sheet: a box
+// the size of the picture as shown, and the whole sheet inside it moved so
+// that the bitmap's place shows through.
+void shadeStrip(std::string& out, const PageRecord& r, const ShadeSheets& set) {
+  // Shown at the picture's zoom: page pixels per pixel of the bitmap.
+  const int longer = std::max(std::max(r.image.width, r.image.height), 1);
+  const long long perPixel = std::max(1, 128 / longer) * std::max(1, r.image.width / std::max(r.width, 1));
+  bool any = false;
+  for (const PagePicture& sheet : set.sheets) any = any || !sheet.file.empty();
+  if (!any) return;
+  out += "<span class=\"strip\">";
+  for (int s = 0; s < 5; ++s) {
+    const PagePicture& sheet = set.sheets[s];
+    if (sheet.file.empty()) continue;
+    append(out, "<span class=\"crop checker\" style=\"width:%lldpx;height:%lldpx\">", r.width * perPixel,
+           r.height * perPixel);
+    out += "<img src=\"" + escapeHtml(sheet.file) + "\" alt=\"record " + std::to_string(r.index) + " through P" +
+           std::to_string(s) + "\"";
+    append(out, " style=\"margin-left:-%lldpx;margin-top:-%lldpx\"", r.shadeX * perPixel, r.shadeY * perPixel);
+    append(out, " width=\"%lld\" height=\"%lld\" /></span>", set.width * perPixel, set.height * perPixel);
+  }
+  out += "</span>";
+}
+
+void pictureFigure(std::string& out, const std::string& id, const PageRecord& r, const PageDatabase& d) {
   out += "<figure id=\"" + id + "\">";
   if (!r.image.file.empty()) image(out, r.image, 128, "record " + std::to_string(r.index));
-  if (!r.strip.file.empty()) {
-    // The strip at the picture's own zoom: five pictures and four gaps.
-    PagePicture s = r.strip;
-    const int longer = std::max(std::max(r.image.width, r.image.height), 1);
-    out += "<img src=\"" + escapeHtml(s.file) + "\" alt=\"shades of record " + std::to_string(r.index) +
-           "\" class=\"checker\"";
-    const int zoom = std::max(1, 128 / longer);
-    append(out, " width=\"%lld\" height=\"%lld\" />", (long long)s.width * zoom, (long long)s.height * zoom);
-  }
+  const bool strip = r.shadeSet >= 0 && size_t(r.shadeSet) < d.shadeSets.size();
+  if (strip) shadeStrip(out, r, d.shadeSets[size_t(r.shadeSet)]);
   out += "<figcaption>";
   append(out, "<b>#%lld</b> ", r.index);
   out += escapeHtml(r.code);
@@ -155,7 +175,7 @@ void pictureFigure(std::string& out, const std::string& id, const PageRecord& r)
   out += r.masked ? ", masked" : ", not masked";
   out += r.compressed ? ", compressed" : ", not compressed";
   out += "; stored " + sizeText(r.storedSize) + ", unpacked " + sizeText(r.unpackedSize);
-  if (!r.strip.file.empty()) out += "<br />shades P0 to P4, left to right";
+  if (strip) out += "<br />shades P0 to P4, left to right";
   if (!r.error.empty()) out += "<br /><span class=\"error\">" + escapeHtml(r.error) + "</span>";
   out += "</figcaption></figure>\n";
 }
@@ -204,7 +224,7 @@ void databaseSection(std::string& out, const PageDatabase& d, size_t n) {
   if (pictures) {
     out += "<h3>Pictures</h3>\n<div class=\"pictures\">\n";
     for (const PageRecord& r : d.records)
-      if (r.picture) pictureFigure(out, id + "-" + std::to_string(r.index), r);
+      if (r.picture) pictureFigure(out, id + "-" + std::to_string(r.index), r, d);
     out += "</div>\n";
   }
   bool tables = false;

@@ -24,7 +24,17 @@ struct PageRecord {
   int width = 0, height = 0, depth = 0;
   bool masked = false, compressed = false;
   size_t storedSize = 0, unpackedSize = 0;
-  PagePicture image, strip;
+  PagePicture image;
+  // An 8-bit bitmap's place on its database's shade sheets (shadeSet an
+  // index of PageDatabase::shadeSets, -1: none), in pixels before scaling.
+  int shadeSet = -1, shadeX = 0, shadeY = 0;
+};
+
+// The bitmaps of a palette drawn through P0 to P4: five sheets alike but for
+// their colours. The page shows each bitmap's five side by side, cut from them.
+struct ShadeSheets {
+  PagePicture sheets[5];
+  int width = 0, height = 0;  // before scaling
 };
 
 struct PageDatabase {
@@ -32,6 +42,7 @@ struct PageDatabase {
   kiln::Node header;
   std::vector<PageRecord> records;
   PagePicture sheet;                 // contact sheet of its bitmaps
+  std::vector<ShadeSheets> shadeSets;
   std::vector<PagePicture> palettes, shades, fonts;  // swatches and font sheets, in record order
   std::vector<int> paletteRecords, fontRecords;      // their record indexes
 };

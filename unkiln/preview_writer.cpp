@@ -26,16 +26,28 @@ PictureWriter::~PictureWriter() {
 }
 
 namespace {
-// Encodes and adds one picture; errno on failure.
-int writePicture(kit::OutputBatch& batch, const std::string& path, const Picture& picture, int scale) {
+// Encodes and adds a picture's files; errno of each, 0 when written.
+std::vector<int> writePicture(kit::OutputBatch& batch, const std::vector<PictureWriter::File>& files,
+                              const Picture& picture, int scale) {
+  std::vector<int> errors(files.size(), 0);
   try {
-    const std::vector<uint8_t> png = scale > 1 ? encodePng(enlarged(picture, scale)) : encodePng(picture);
-    errno = 0;
-    if (batch.add(path, png.data(), png.size()) == kit::OutputResult::written) return 0;
-    return errno ? errno : EIO;
+    const Picture big = scale > 1 ? enlarged(picture, scale) : Picture{};
+    const Picture& image = scale > 1 ? big : picture;
+    std::vector<uint8_t> rows;
+    if (!image.full) rows = compressedRows(image.indexed);
+    for (size_t i = 0; i < files.size(); ++i) {
+      const std::vector<uint8_t> png =
+          image.full ? encodePng(image.rgba)
+                     : palettePng(image.indexed, files[i].colours.empty() ? image.indexed.colours : files[i].colours,
+                                  rows);
+      errno = 0;
+      if (batch.add(files[i].path, png.data(), png.size()) != kit::OutputResult::written) errors[i] = errno ? errno : EIO;
+    }
   } catch (const std::bad_alloc&) {
-    return ENOMEM;
+    for (int& e : errors)
+      if (e == 0) e = ENOMEM;
   }
+  return errors;
 }
 }  // namespace
 
@@ -47,12 +59,11 @@ void PictureWriter::work() {
     std::shared_ptr<Job> job = todo_.front();
     todo_.pop_front();
     lock.unlock();
-    const int error = writePicture(batch_, job->path, *job->picture, job->scale);
+    std::vector<int> errors = writePicture(batch_, job->files, *job->picture, job->scale);
     job->picture.reset();  // the memory goes back as soon as the file is written
     lock.lock();
     job->finished = true;
-    job->written = error == 0;
-    job->error = error;
+    job->errors = std::move(errors);
     finished_.notify_all();
   }
 }
@@ -68,23 +79,28 @@ void PictureWriter::collect(std::unique_lock<std::mutex>& lock, size_t keep) {
     order_.pop_front();
     // done runs unlocked: it may print and touch the caller's data only.
     lock.unlock();
-    job->done(job->written, job->error);
+    for (size_t i = 0; i < job->files.size(); ++i) job->files[i].done(job->errors[i] == 0, job->errors[i]);
     lock.lock();
   }
 }
 
 void PictureWriter::add(std::string path, std::shared_ptr<const Picture> picture, int n, Done done) {
+  std::vector<File> files;
+  files.push_back({std::move(path), {}, std::move(done)});
+  add(std::move(files), std::move(picture), n);
+}
+
+void PictureWriter::add(std::vector<File> files, std::shared_ptr<const Picture> picture, int n) {
   if (threads_.empty()) {
     settle();
-    const int error = writePicture(batch_, path, *picture, n);
-    done(error == 0, error);
+    const std::vector<int> errors = writePicture(batch_, files, *picture, n);
+    for (size_t i = 0; i < files.size(); ++i) files[i].done(errors[i] == 0, errors[i]);
     return;
   }
   auto job = std::make_shared<Job>();
-  job->path = std::move(path);
+  job->files = std::move(files);
   job->picture = std::move(picture);
   job->scale = n;
-  job->done = std::move(done);
   std::unique_lock<std::mutex> lock(mutex_);
   order_.push_back(job);
   todo_.push_back(job);

@@ -31,21 +31,31 @@ class PictureWriter {
   // Stops the workers (pictures not yet started are dropped) and joins them.
   ~PictureWriter();
 
+  // One file of a picture: its path, and the colours of its indexes when
+  // not the picture's own (an indexed picture written with several lists
+  // of colours is compressed once).
+  struct File {
+    std::string path;
+    std::vector<uint32_t> colours;
+    Done done;
+  };
+
   // Queues picture, enlarged n times, as the file path. While the window is
   // full, waits for the oldest; calls done for every picture finished before
   // it, in order.
   void add(std::string path, std::shared_ptr<const Picture> picture, int n, Done done);
+  // The same for the files of one picture, done called for each in order.
+  void add(std::vector<File> files, std::shared_ptr<const Picture> picture, int n);
   // Waits for every picture queued and calls their done, in order.
   void settle();
 
  private:
   struct Job {
-    std::string path;
+    std::vector<File> files;
     std::shared_ptr<const Picture> picture;
     int scale = 1;
-    Done done;
-    bool finished = false, written = false;
-    int error = 0;
+    bool finished = false;
+    std::vector<int> errors;  // errno of each file, 0 when written
   };
   void work();
   // Calls done for the finished pictures at the front; all of them when wait.
