@@ -210,6 +210,10 @@ void OutputBatch::folderIsNew(const std::string& folder) {
 }
 
 OutputResult OutputBatch::add(const std::string& path, const void* data, size_t size) {
+  return add(path, std::vector<Piece>{{data, size}});
+}
+
+OutputResult OutputBatch::add(const std::string& path, const std::vector<Piece>& pieces) {
   bool inNewFolder;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -219,10 +223,12 @@ OutputResult OutputBatch::add(const std::string& path, const void* data, size_t 
   }
   auto out = std::make_unique<AtomicFile>();
   if (!out->open(path, "wb", inNewFolder)) return OutputResult::createFailed;
-  // The bytes are here whole: one write, not a buffer's worth at a time.
+  // The bytes are here whole: one write a piece, not a buffer's worth at a time.
   std::setvbuf(out->file, nullptr, _IONBF, 0);
+  bool written = true;
+  for (const Piece& piece : pieces) written = written && out->write(piece.data, piece.size);
   // Closed now: a batch holds more files than a process may keep open.
-  if (!out->write(data, size) || !out->finish(false)) {
+  if (!written || !out->finish(false)) {
     int saved = errno;
     out->discard();
     errno = saved;

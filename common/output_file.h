@@ -84,6 +84,12 @@ class OutputBatch {
   // touched until commit). On failure errno holds the reason and the result
   // says whether the file could not be created or not written.
   OutputResult add(const std::string& path, const void* data, size_t size);
+  // The same for a file written in pieces, one after the other.
+  struct Piece {
+    const void* data;
+    size_t size;
+  };
+  OutputResult add(const std::string& path, const std::vector<Piece>& pieces);
   // Says that folder was made by this process just now: the outputs added in
   // it are created without a look for a file they replace (two calls a file
   // fewer, for the thousands of files of an extraction into a new folder).

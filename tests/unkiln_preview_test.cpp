@@ -4,6 +4,7 @@
 // tables, and index.html read as XML.
 #include <array>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -344,23 +345,33 @@ TEST(UnkilnPreview, AnEightBitPictureWithoutAPaletteIsAnErrorNamingTheRecord) {
   EXPECT_EQ(r.status, 0) << r.err;
 }
 
-TEST(UnkilnPreview, PicturesThatCannotBeWrittenAreNamedInOrderAndTheRestWritten) {
+TEST(UnkilnPreview, FaultsAreNamedInRecordOrderAndTheRestWritten) {
   Built b;
   build(b, 8);
-  // Folders where two pictures, an early and a late one, would go.
+  // Folders where two pictures, an early and a late one, would go; between
+  // them, record 9 given a code no record has, so that it is described (on a
+  // worker) and reported as damaged.
   const std::string out = b.a.s.path("preview");
   fs::create_directories(out + "/Pics-7-B8.png");
   fs::create_directories(out + "/Pics-shades-P3.png");
+  Bytes pdb = readBytes(b.pdb);
+  const size_t at = size_t(pdb[78 + 8 * 9]) << 24 | pdb[79 + 8 * 9] << 16 | pdb[80 + 8 * 9] << 8 | pdb[81 + 8 * 9];
+  pdb[at] = 'Z';
+  pdb[at + 1] = 'Q';
+  std::ofstream(b.pdb, std::ios::binary).write(reinterpret_cast<const char*>(pdb.data()), std::streamsize(pdb.size()));
   Result r = preview(b.a, {b.pdb, "-o", out});
   EXPECT_EQ(r.status, 1);
   const size_t early = r.err.find("ERROR: failed to write " + (fs::path(out) / "Pics-7-B8.png").string() + ": ");
+  const size_t damaged = r.err.find("ERROR: " + b.pdb + ": record 9 at offset " + std::to_string(at) + ": unknown code ZQ");
   const size_t late = r.err.find("ERROR: failed to write " + (fs::path(out) / "Pics-shades-P3.png").string() + ": ");
   ASSERT_NE(early, std::string::npos) << r.err;
+  ASSERT_NE(damaged, std::string::npos) << r.err;
   ASSERT_NE(late, std::string::npos) << r.err;
-  EXPECT_LT(early, late);
-  // Swatches, 4 pictures, the contact sheet (which P0, leaving every colour
-  // as it is, shares), P1 to P4 and the page: 12, less the two.
-  EXPECT_NE(r.out.find("(10 files)"), std::string::npos) << r.out;
+  EXPECT_LT(early, damaged);
+  EXPECT_LT(damaged, late);
+  // Swatches, 3 pictures, the contact sheet (which P0, leaving every colour
+  // as it is, shares), P1 to P4 and the page: 11, less the two.
+  EXPECT_NE(r.out.find("(9 files)"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(out + "/Pics-shades-P0.png"));
   const std::string page = readText(out + "/index.html");
   EXPECT_EQ(page.find("src=\"Pics-7-B8.png\""), std::string::npos);
@@ -370,6 +381,7 @@ TEST(UnkilnPreview, PicturesThatCannotBeWrittenAreNamedInOrderAndTheRestWritten)
   EXPECT_NE(page.find("alt=\"record 10 through P0\""), std::string::npos);
   EXPECT_EQ(page.find("alt=\"record 10 through P3\""), std::string::npos);
   EXPECT_EQ(readPng(out + "/Pics-10-B8.png").width, b.pictures[3].width);
+  EXPECT_NE(page.find("<tr class=\"damaged\"><td class=\"n\">9</td>"), std::string::npos);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <new>
 #include <set>
 
 #include "common/files.h"
@@ -135,7 +136,10 @@ void writePngs(Preview& p, const std::vector<std::pair<std::string, Slot>>& stem
                        for (const Slot& slot : slots) slot() = picture;
                      }});
   }
-  p.writer->add(std::move(files), std::move(image), scale);
+  if (colours.empty() || image->full)
+    p.writer->add(std::move(files), std::move(image), scale);
+  else
+    p.writer->addVariants(std::move(files), image->indexed, scale);
 }
 
 void writePng(Preview& p, const std::string& stem, std::shared_ptr<const Picture> image, Slot slot) {
@@ -197,6 +201,40 @@ void writeShadeSheets(Preview& p, const std::string& stem, std::vector<ShadeGrou
   }
 }
 
+// A table record's summary and fields, described on a worker: a table of
+// thousands of entries takes longer than many pictures, which are drawn
+// meanwhile. Its message, if damaged, comes in its turn.
+void describeTable(Preview& p, const PdbFile& f, const PdbRecord& r, PageDatabase& page, size_t n) {
+  struct Described {
+    bool ok = false;
+    std::string summary, error, fields;
+  };
+  auto d = std::make_shared<Described>();
+  p.writer->addTask(
+      [&r, d] {
+        try {
+          kiln::RecordInfo info;
+          d->ok = describeRecord(r, info, d->error);
+          d->summary = d->ok || !info.summary.empty() ? info.summary : "damaged";
+          if (d->ok) d->fields = fieldsHtml(info.fields);
+        } catch (const std::bad_alloc&) {
+          d->ok = false;
+          d->summary = "not described";
+          d->error = "not enough memory to describe it";
+        }
+      },
+      [&p, &f, &r, &page, n, d] {
+        PageRecord& row = page.records[n];
+        row.summary = std::move(d->summary);
+        row.fields = std::move(d->fields);
+        if (!d->ok) {
+          reportRecord(f, r, d->error);
+          p.status = 1;
+          row.error = std::move(d->error);
+        }
+      });
+}
+
 void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, const PaletteSet& outside,
                      PageDatabase& page) {
   page.file = fs::path(f.path).filename().string();
@@ -251,6 +289,12 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
       continue;
     }
 
+    const bool drawnHere = r.code == "PA" || r.code == "FN" ||
+                           (r.code.size() == 2 && r.code[0] == 'P' && r.code[1] >= '0' && r.code[1] <= '4');
+    if (!drawnHere) {
+      describeTable(p, f, r, page, n);
+      continue;
+    }
     kiln::RecordInfo info;
     const bool ok = describeRecord(r, info, error);
     row.summary = ok ? info.summary : info.summary.empty() ? "damaged" : info.summary;
@@ -275,11 +319,8 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
       const size_t k = page.fonts.size();
       page.fonts.emplace_back();
       writePng(p, prefix, shared(pictureOf(fontSheet(words))), [&page, k]() -> PagePicture& { return page.fonts[k]; });
-    } else if (r.code.size() == 2 && r.code[0] == 'P' && r.code[1] >= '0' && r.code[1] <= '4') {
-      // Shown with their palette.
-    } else {
-      row.fields = fieldsHtml(info.fields);
     }
+    // P0 to P4 are shown with their palette.
   }
 
   // One group of every bitmap drawn: the contact sheet has the shade sheets'
@@ -352,8 +393,9 @@ int runPreview(const Args& args) {
   }
 
   std::vector<PageDatabase> pages(files.size());
-  // Two threads encode and write while this one draws; a few pictures wait at most.
-  PictureWriter writer(p.outputs, 2, 8);
+  // Two threads describe tables, encode and write while this one draws; it
+  // takes a share of their work when 64 pieces of it wait.
+  PictureWriter writer(p.outputs, 2, 64);
   p.writer = &writer;
   for (size_t n = 0; n < files.size(); ++n) {
     // Bitmaps of a database without a palette are drawn with the first

@@ -121,5 +121,10 @@ std::vector<uint8_t> encodePng(const Picture& image);
 std::vector<uint8_t> compressedRows(const Indexed& image);
 std::vector<uint8_t> palettePng(const Indexed& image, const std::vector<uint32_t>& colours,
                                 const std::vector<uint8_t>& rows);
+// The same file in three pieces: signature, header and colours; the rows'
+// chunk; the end. Files of the same rows share the middle one.
+std::vector<uint8_t> pngHead(const Indexed& image, const std::vector<uint32_t>& colours);
+std::vector<uint8_t> idatChunk(const std::vector<uint8_t>& rows);
+const std::vector<uint8_t>& pngTail();
 
 }  // namespace unkiln

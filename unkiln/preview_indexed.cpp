@@ -307,12 +307,9 @@ std::vector<uint8_t> compressedRows(const Indexed& image) {
   return deflateFast(rows.data(), rows.size());
 }
 
-std::vector<uint8_t> palettePng(const Indexed& image, const std::vector<uint32_t>& colourList,
-                                const std::vector<uint8_t>& rows) {
+std::vector<uint8_t> pngHead(const Indexed& image, const std::vector<uint32_t>& colourList) {
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> out;
-  out.reserve(rows.size() + 5 * colourList.size() + 100);
-  out.assign(kSignature, kSignature + 8);
+  std::vector<uint8_t> out(kSignature, kSignature + 8);
   std::vector<uint8_t> header;
   put32(header, uint32_t(image.width));
   put32(header, uint32_t(image.height));
@@ -330,8 +327,31 @@ std::vector<uint8_t> palettePng(const Indexed& image, const std::vector<uint32_t
   }
   chunk(out, "PLTE", palette.data(), palette.size());
   if (lastTranslucent) chunk(out, "tRNS", alpha.data(), lastTranslucent);
+  return out;
+}
+
+std::vector<uint8_t> idatChunk(const std::vector<uint8_t>& rows) {
+  std::vector<uint8_t> out;
+  out.reserve(rows.size() + 12);
   chunk(out, "IDAT", rows.data(), rows.size());
-  chunk(out, "IEND", nullptr, 0);
+  return out;
+}
+
+const std::vector<uint8_t>& pngTail() {
+  static const std::vector<uint8_t> tail = [] {
+    std::vector<uint8_t> out;
+    chunk(out, "IEND", nullptr, 0);
+    return out;
+  }();
+  return tail;
+}
+
+std::vector<uint8_t> palettePng(const Indexed& image, const std::vector<uint32_t>& colours,
+                                const std::vector<uint8_t>& rows) {
+  std::vector<uint8_t> out = pngHead(image, colours);
+  const std::vector<uint8_t> idat = idatChunk(rows);
+  out.insert(out.end(), idat.begin(), idat.end());
+  out.insert(out.end(), pngTail().begin(), pngTail().end());
   return out;
 }
 

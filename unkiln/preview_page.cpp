@@ -68,12 +68,17 @@ bool scalar(const Node& n) { return n.kind != Node::Kind::List && n.kind != Node
 
 void render(std::string& out, const Node& n);
 
-// A list of objects is a table with a column per field, in order of first appearance.
+// A list of objects is a table with a column per field, in order of first
+// appearance. The objects of a table nearly always have the same fields in
+// the same order, so each field is looked for first where its column is.
 void renderRows(std::string& out, const Node& list) {
   std::vector<std::string> keys;
   for (const Node& item : list.items)
-    for (const auto& m : item.members)
-      if (std::find(keys.begin(), keys.end(), m.first) == keys.end()) keys.push_back(m.first);
+    for (size_t j = 0; j < item.members.size(); ++j) {
+      const std::string& name = item.members[j].first;
+      if ((j >= keys.size() || keys[j] != name) && std::find(keys.begin(), keys.end(), name) == keys.end())
+        keys.push_back(name);
+    }
   out += "<table><tr><th>#</th>";
   for (const std::string& k : keys) out += "<th>" + escapeHtml(k) + "</th>";
   out += "</tr>\n";
@@ -81,13 +86,18 @@ void renderRows(std::string& out, const Node& list) {
     out += "<tr><td class=\"n\">";
     appendNumber(out, (long long)i);
     out += "</td>";
-    for (const std::string& k : keys) {
+    const auto& members = list.items[i].members;
+    for (size_t j = 0; j < keys.size(); ++j) {
       out += "<td>";
-      for (const auto& m : list.items[i].members)
-        if (m.first == k) {
-          render(out, m.second);
-          break;
-        }
+      if (j < members.size() && members[j].first == keys[j]) {
+        render(out, members[j].second);
+      } else {
+        for (const auto& m : members)
+          if (m.first == keys[j]) {
+            render(out, m.second);
+            break;
+          }
+      }
       out += "</td>";
     }
     out += "</tr>\n";

@@ -51,20 +51,25 @@ std::vector<int> writePicture(kit::OutputBatch& batch, const std::vector<Picture
 }
 }  // namespace
 
+bool PictureWriter::runOne(std::unique_lock<std::mutex>& lock) {
+  if (todo_.empty()) return false;
+  std::shared_ptr<Job> job = todo_.front();
+  todo_.pop_front();
+  lock.unlock();
+  job->work();
+  job->work = nullptr;  // what it held goes back as soon as it is done
+  lock.lock();
+  job->finished = true;
+  finished_.notify_all();
+  return true;
+}
+
 void PictureWriter::work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return stop_ || !todo_.empty(); });
     if (stop_) return;
-    std::shared_ptr<Job> job = todo_.front();
-    todo_.pop_front();
-    lock.unlock();
-    std::vector<int> errors = writePicture(batch_, job->files, *job->picture, job->scale);
-    job->picture.reset();  // the memory goes back as soon as the file is written
-    lock.lock();
-    job->finished = true;
-    job->errors = std::move(errors);
-    finished_.notify_all();
+    runOne(lock);
   }
 }
 
@@ -73,13 +78,15 @@ void PictureWriter::collect(std::unique_lock<std::mutex>& lock, size_t keep) {
     if (order_.empty()) return;
     if (!order_.front()->finished) {
       if (order_.size() <= keep) return;
+      // Rather than wait idle, the caller does work of its own.
+      if (runOne(lock)) continue;
       finished_.wait(lock, [this] { return order_.front()->finished; });
     }
     std::shared_ptr<Job> job = order_.front();
     order_.pop_front();
     // done runs unlocked: it may print and touch the caller's data only.
     lock.unlock();
-    for (size_t i = 0; i < job->files.size(); ++i) job->files[i].done(job->errors[i] == 0, job->errors[i]);
+    job->done();
     lock.lock();
   }
 }
@@ -91,16 +98,69 @@ void PictureWriter::add(std::string path, std::shared_ptr<const Picture> picture
 }
 
 void PictureWriter::add(std::vector<File> files, std::shared_ptr<const Picture> picture, int n) {
+  struct Written {
+    std::vector<File> files;
+    std::shared_ptr<const Picture> picture;
+    std::vector<int> errors;
+  };
+  auto w = std::make_shared<Written>(Written{std::move(files), std::move(picture), {}});
+  addTask(
+      [this, w, n] {
+        w->errors = writePicture(batch_, w->files, *w->picture, n);
+        w->picture.reset();
+      },
+      [w] {
+        for (size_t i = 0; i < w->files.size(); ++i) w->files[i].done(w->errors[i] == 0, w->errors[i]);
+      });
+}
+
+void PictureWriter::addVariants(std::vector<File> files, const Indexed& picture, int n) {
+  struct Shared {
+    Indexed size;  // width and height only
+    std::vector<uint8_t> rows;
+  };
+  auto shared = std::make_shared<Shared>();
+  try {
+    const Indexed big = n > 1 ? enlarged(Picture{false, picture, {}}, n).indexed : Indexed{};
+    const Indexed& image = n > 1 ? big : picture;
+    shared->size.width = image.width;
+    shared->size.height = image.height;
+    shared->rows = idatChunk(compressedRows(image));
+  } catch (const std::bad_alloc&) {
+    for (File& f : files) f.done(false, ENOMEM);
+    return;
+  }
+  const std::vector<uint32_t> own = picture.colours;
+  for (File& f : files) {
+    auto file = std::make_shared<File>(std::move(f));
+    auto error = std::make_shared<int>(0);
+    addTask(
+        [this, shared, file, error, own] {
+          try {
+            const std::vector<uint8_t> head = pngHead(shared->size, file->colours.empty() ? own : file->colours);
+            errno = 0;
+            if (batch_.add(file->path, {{head.data(), head.size()},
+                                        {shared->rows.data(), shared->rows.size()},
+                                        {pngTail().data(), pngTail().size()}}) != kit::OutputResult::written)
+              *error = errno ? errno : EIO;
+          } catch (const std::bad_alloc&) {
+            *error = ENOMEM;
+          }
+        },
+        [file, error] { file->done(*error == 0, *error); });
+  }
+}
+
+void PictureWriter::addTask(std::function<void()> work, std::function<void()> done) {
   if (threads_.empty()) {
     settle();
-    const std::vector<int> errors = writePicture(batch_, files, *picture, n);
-    for (size_t i = 0; i < files.size(); ++i) files[i].done(errors[i] == 0, errors[i]);
+    work();
+    done();
     return;
   }
   auto job = std::make_shared<Job>();
-  job->files = std::move(files);
-  job->picture = std::move(picture);
-  job->scale = n;
+  job->work = std::move(work);
+  job->done = std::move(done);
   std::unique_lock<std::mutex> lock(mutex_);
   order_.push_back(job);
   todo_.push_back(job);

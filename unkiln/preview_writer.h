@@ -1,8 +1,9 @@
 #pragma once
 // The preview's PNG files, encoded and written on worker threads while the
-// caller draws the next pictures. Results come back in the order the
-// pictures were given, on the caller's thread, so every message is printed
-// where it was before.
+// caller draws the next pictures, and other work of the preview (a table's
+// description) beside them. Results come back in the order the work was
+// given, on the caller's thread, so every message is printed where it would
+// be if all were done in turn.
 
 #include <condition_variable>
 #include <deque>
@@ -46,20 +47,27 @@ class PictureWriter {
   void add(std::string path, std::shared_ptr<const Picture> picture, int n, Done done);
   // The same for the files of one picture, done called for each in order.
   void add(std::vector<File> files, std::shared_ptr<const Picture> picture, int n);
+  // Files of one indexed picture, enlarged n times, that differ in their
+  // colours only (files[i].colours, or the picture's own): the rows are
+  // compressed once, here, and each file written on a worker of its own.
+  void addVariants(std::vector<File> files, const Indexed& picture, int n);
+  // Runs work on a worker, then done on the caller's thread in its turn.
+  // work must not touch what the caller goes on changing.
+  void addTask(std::function<void()> work, std::function<void()> done);
   // Waits for every picture queued and calls their done, in order.
   void settle();
 
  private:
   struct Job {
-    std::vector<File> files;
-    std::shared_ptr<const Picture> picture;
-    int scale = 1;
+    std::function<void()> work, done;
     bool finished = false;
-    std::vector<int> errors;  // errno of each file, 0 when written
   };
   void work();
-  // Calls done for the finished pictures at the front; all of them when wait.
+  // Calls done for the finished work at the front until at most keep are
+  // left; while the oldest is not finished, runs work no worker has taken.
   void collect(std::unique_lock<std::mutex>& lock, size_t keep);
+  // Takes and runs the oldest work not started; false when there is none.
+  bool runOne(std::unique_lock<std::mutex>& lock);
 
   kit::OutputBatch& batch_;
   size_t window_;

@@ -5,6 +5,7 @@
 // input files and messages use.
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,11 @@ struct Node {
   // so that fields can be chained.
   Node& add(const std::string& key, Node value) {
     members.emplace_back(key, std::move(value));
+    return *this;
+  }
+  // The same for a name written in the code: no string is made to be copied.
+  Node& add(const char* key, Node value) {
+    members.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple(std::move(value)));
     return *this;
   }
   Node& push(Node value) {

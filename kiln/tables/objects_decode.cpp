@@ -30,13 +30,16 @@ bool describeObjects(const std::string& code, const uint8_t* data, size_t length
   size_t count = 0;
   if (!objectCount(data, length, count, error)) return false;
   Node objects = Node::list();
+  objects.items.reserve(count);
   for (size_t n = 0; n < count; ++n) {
     const uint8_t* e = data + 2 + kObjectEntrySize * n;
     auto word = [&](const WordList& list, uint8_t value) {
       const char* w = keywordOf(list, value);
       return w ? Node::str(w) : Node::num(value);
     };
-    Node o = Node::object().add("number", Node::num(long(n))).add("name", Node::str(fieldText(e + kName, kNameField)));
+    Node o = Node::object();
+    o.members.reserve(std::size(kPlainFields) + 12);  // every field below
+    o.add("number", Node::num(long(n))).add("name", Node::str(fieldText(e + kName, kNameField)));
     addFields(o, e, kPlainFields);
     o.add("attribute", word(kAttributeList, e[kAttribute]));
     addFields(o, e, {kAttributeValueField});

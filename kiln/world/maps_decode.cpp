@@ -30,12 +30,14 @@ bool mapParts(const uint8_t* data, size_t length, MapParts& m, std::string& erro
   return checkRecordLength(data, length, m.end, error);
 }
 
+// Made in place: a map of 128 x 128 has two layers of 16,384 cells.
 Node layer(const uint8_t* cells, unsigned width, unsigned height) {
   Node rows = Node::list();
+  rows.items.resize(height, Node::list());
   for (unsigned y = 0; y < height; ++y) {
-    Node row = Node::list();
-    for (unsigned x = 0; x < width; ++x) row.push(Node::num(cells[y * width + x]));
-    rows.push(std::move(row));
+    std::vector<Node>& row = rows.items[y].items;
+    row.resize(width, Node::num(0));
+    for (unsigned x = 0; x < width; ++x) row[x].number = cells[y * width + x];
   }
   return rows;
 }
