@@ -207,12 +207,6 @@ bool AtomicFile::open(const std::string& finalPath, const char* mode, bool inNew
 int temp_list::flushToDisk(FILE* file, bool sync) {
   // EINVAL: a file system that cannot sync.
   if (sync && kSync && fsync(fileno(file)) != 0 && errno != EINVAL) return errno;
-#ifdef __linux__
-  // A file of a batch is flushed with the others at the end; its writing to
-  // the disk starts now, while the next ones are made, so that the one flush
-  // at the end has less left to wait for.
-  if (!sync && kSync) (void)sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
   return 0;
 }
 
