@@ -36,20 +36,25 @@ struct Node {
   static Node object() { Node n; n.kind = Kind::Object; return n; }
 
   // Adds a member to an object (or an item to a list) and returns this node,
-  // so that fields can be chained.
-  Node& add(const std::string& key, Node value) {
+  // so that fields can be chained. On a node that is about to go (a chain
+  // that starts with Node::object()) the node is handed on, not copied: a
+  // table's tree of every field would otherwise be copied whole once more.
+  Node& add(const std::string& key, Node value) & {
     members.emplace_back(key, std::move(value));
     return *this;
   }
   // The same for a name written in the code: no string is made to be copied.
-  Node& add(const char* key, Node value) {
+  Node& add(const char* key, Node value) & {
     members.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::forward_as_tuple(std::move(value)));
     return *this;
   }
-  Node& push(Node value) {
+  Node& push(Node value) & {
     items.push_back(std::move(value));
     return *this;
   }
+  Node&& add(const std::string& key, Node value) && { return std::move(add(key, std::move(value))); }
+  Node&& add(const char* key, Node value) && { return std::move(add(key, std::move(value))); }
+  Node&& push(Node value) && { return std::move(push(std::move(value))); }
 };
 
 inline Node::Node() = default;
