@@ -9,6 +9,9 @@
 #include <pthread.h>
 #include <signal.h>
 #endif
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace kit {
 
@@ -32,6 +35,16 @@ std::thread startQuietThread(F&& fn) {
   pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 #endif
   return thread;
+}
+
+// The processors this run may use (taskset, a container's limit); 0 when
+// unknown.
+inline unsigned usableProcessors() {
+#ifdef __linux__
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return unsigned(CPU_COUNT(&set));
+#endif
+  return std::thread::hardware_concurrency();
 }
 
 }  // namespace kit

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/files.h"
+#include "common/quiet_thread.h"
 #include "common/output_file.h"
 #include "kiln/graphics/bitmap_decode.h"
 #include "kiln/graphics/font_decode.h"
@@ -255,12 +256,8 @@ size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, s
         }
       }
     };
-    std::thread other;
-    try {
-      other = std::thread(make, 1);
-    } catch (const std::system_error&) {
-      make(1);  // no second thread to be had: one does it all
-    }
+    std::thread other = kit::startQuietThread([&make] { make(1); });
+    if (!other.joinable()) make(1);  // no second thread to be had: one does it all
     make(0);
     if (other.joinable()) other.join();
     for (size_t i = start; i < end; ++i) {

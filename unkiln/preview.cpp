@@ -1,5 +1,6 @@
 // unkiln preview: every picture of the databases as a PNG, and index.html.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <set>
 
 #include "common/files.h"
+#include "common/quiet_thread.h"
 #include "kiln/graphics/bitmap_decode.h"
 #include "kiln/graphics/font_decode.h"
 #include "kiln/graphics/palette.h"
@@ -393,9 +395,12 @@ int runPreview(const Args& args) {
   }
 
   std::vector<PageDatabase> pages(files.size());
-  // Two threads describe tables, encode and write while this one draws; it
-  // takes a share of their work when 64 pieces of it wait.
-  PictureWriter writer(p.outputs, 2, 64);
+  // A thread a processor besides this one describes tables, encodes and
+  // writes while this one draws; this one takes a share of their work when 64
+  // pieces of it wait. On two processors a second worker only made them
+  // take turns.
+  const unsigned processors = kit::usableProcessors();
+  PictureWriter writer(p.outputs, processors > 1 ? int(std::min(processors - 1, 3u)) : 0, 64);
   p.writer = &writer;
   for (size_t n = 0; n < files.size(); ++n) {
     // Bitmaps of a database without a palette are drawn with the first

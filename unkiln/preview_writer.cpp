@@ -1,17 +1,20 @@
 #include "unkiln/preview_writer.h"
 
+#include "common/quiet_thread.h"
+
 #include <cerrno>
 #include <new>
-#include <system_error>
 
 namespace unkiln {
 
 PictureWriter::PictureWriter(kit::OutputBatch& batch, int workers, size_t window)
     : batch_(batch), window_(window < 1 ? 1 : window) {
-  try {
-    for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
-  } catch (const std::system_error&) {
-    // Fewer threads than asked; with none, add() writes each picture itself.
+  // Fewer threads than asked when the system has no more; with none, add()
+  // writes each picture itself.
+  for (int i = 0; i < workers; ++i) {
+    std::thread t = kit::startQuietThread([this] { work(); });
+    if (!t.joinable()) break;
+    threads_.push_back(std::move(t));
   }
 }
 

@@ -2,10 +2,6 @@
 
 #include <utility>
 
-#ifdef __linux__
-#include <sched.h>
-#endif
-
 #include "common/quiet_thread.h"
 
 namespace kiln {
@@ -16,22 +12,13 @@ namespace {
 // holds more than kMaxBytes: the reader starts a file only below half of it.
 constexpr long kReadAheadLimit = long(ImageReadAhead::kMaxBytes / 2);
 
-// The processors this run may use; 0 when unknown.
-unsigned usableProcessors() {
-#ifdef __linux__
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return unsigned(CPU_COUNT(&set));
-#endif
-  return std::thread::hardware_concurrency();
-}
-
 }  // namespace
 
 ImageReadAhead::ImageReadAhead(std::vector<std::string> list)
     : paths(std::move(list)), slots(paths.size()), filled(paths.size(), 0) {
   // Nothing to overlap with fewer than two files, or with one processor
   // (taskset, a container's limit), where the thread would only cost.
-  if (paths.size() < 2 || usableProcessors() == 1) return;
+  if (paths.size() < 2 || kit::usableProcessors() == 1) return;
   // Without a second thread every file is read when it is taken.
   reader = kit::startQuietThread([this] { readAll(); });
 }
