@@ -418,7 +418,8 @@ int runPreview(const Args& args) {
   const std::string html = previewPage(pages, scale);
   writeFile(p, "index.html", html.data(), html.size());
   if (!p.outputs.commit()) writeFailed(p, p.outputs.failedPath());
-  std::printf("Previewed %zu databases into %s (%d files): open %s\n", files.size(), p.dir.string().c_str(), p.files,
+  std::printf("Previewed %zu database%s into %s (%d file%s): open %s\n", files.size(), files.size() == 1 ? "" : "s",
+              p.dir.string().c_str(), p.files, p.files == 1 ? "" : "s",
               (p.dir / "index.html").string().c_str());
   return p.status;
 }

@@ -149,13 +149,15 @@ void render(std::string& out, const Node& n) {
 
 std::string sizeText(size_t bytes) { return std::to_string(bytes) + " bytes"; }
 
+// Page pixels per pixel of a bitmap: the whole number that brings its longer
+// side nearest to 128, whatever the scale of its files.
+long long bitmapZoom(const PageRecord& r) { return std::max(1, 128 / std::max(std::max(r.width, r.height), 1)); }
+
 // The five shades of a bitmap side by side, each cut from its sheet: a box
 // the size of the picture as shown, and the whole sheet inside it moved so
 // that the bitmap's place shows through.
 void shadeStrip(std::string& out, const PageRecord& r, const ShadeSheets& set) {
-  // Shown at the picture's zoom: page pixels per pixel of the bitmap.
-  const int longer = std::max(std::max(r.image.width, r.image.height), 1);
-  const long long perPixel = std::max(1, 128 / longer) * std::max(1, r.image.width / std::max(r.width, 1));
+  const long long perPixel = bitmapZoom(r);
   bool any = false;
   for (const PagePicture& sheet : set.sheets) any = any || !sheet.file.empty();
   if (!any) return;
@@ -175,7 +177,11 @@ void shadeStrip(std::string& out, const PageRecord& r, const ShadeSheets& set) {
 
 void pictureFigure(std::string& out, const std::string& id, const PageRecord& r, const PageDatabase& d) {
   out += "<figure id=\"" + id + "\">";
-  if (!r.image.file.empty()) image(out, r.image, 128, "record " + std::to_string(r.index));
+  if (!r.image.file.empty()) {
+    out += "<img src=\"" + escapeHtml(r.image.file) + "\" alt=\"record " + std::to_string(r.index) +
+           "\" class=\"checker\"";
+    append(out, " width=\"%lld\" height=\"%lld\" />", r.width * bitmapZoom(r), r.height * bitmapZoom(r));
+  }
   const bool strip = r.shadeSet >= 0 && size_t(r.shadeSet) < d.shadeSets.size();
   if (strip) shadeStrip(out, r, d.shadeSets[size_t(r.shadeSet)]);
   out += "<figcaption>";
@@ -185,7 +191,7 @@ void pictureFigure(std::string& out, const std::string& id, const PageRecord& r,
   out += r.masked ? ", masked" : ", not masked";
   out += r.compressed ? ", compressed" : ", not compressed";
   out += "; stored " + sizeText(r.storedSize) + ", unpacked " + sizeText(r.unpackedSize);
-  if (strip) out += "<br />shades P0 to P4, left to right";
+  if (strip) out += "<br />the picture, then its shades P0 to P4, left to right";
   if (!r.error.empty()) out += "<br /><span class=\"error\">" + escapeHtml(r.error) + "</span>";
   out += "</figcaption></figure>\n";
 }
