@@ -389,7 +389,7 @@ int runPreview(const Args& args) {
   if (!palettePath.empty()) {
     PdbFile f;
     if (loadDatabase(palettePath, f, p.status) && !firstPalette(f, given)) {
-      std::fprintf(stderr, "ERROR: %s holds no sound PA record\n", palettePath.c_str());
+      std::fprintf(stderr, "ERROR: %s holds no readable palette (PA record)\n", palettePath.c_str());
       p.status = 1;
     }
   }
