@@ -138,10 +138,11 @@ void writePngs(Preview& p, const std::vector<std::pair<std::string, Slot>>& stem
                        for (const Slot& slot : slots) slot() = picture;
                      }});
   }
-  if (colours.empty() || image->full)
-    p.writer->add(std::move(files), std::move(image), scale);
-  else
+  if (!colours.empty()) {
     p.writer->addVariants(std::move(files), image->indexed, scale);
+    return;
+  }
+  for (PictureWriter::File& f : files) p.writer->add(std::move(f.path), image, scale, std::move(f.done));
 }
 
 void writePng(Preview& p, const std::string& stem, std::shared_ptr<const Picture> image, Slot slot) {

@@ -107,6 +107,7 @@ Rgba expanded(const Indexed& image);
 // Each pixel as an n x n block.
 Rgba enlarged(const Rgba& image, int n);
 Picture enlarged(const Picture& image, int n);
+Indexed enlarged(const Indexed& image, int n);
 
 // The PNG file of the image (8-bit RGBA), written by stb_image_write.
 std::vector<uint8_t> encodePng(const Rgba& image);

@@ -283,10 +283,7 @@ Rgba expanded(const Indexed& image) {
   return out;
 }
 
-Picture enlarged(const Picture& image, int n) {
-  if (image.full) return fullPicture(enlarged(image.rgba, n));
-  if (n <= 1) return image;
-  const Indexed& small = image.indexed;
+Indexed enlarged(const Indexed& small, int n) {
   Indexed big(small.width * n, small.height * n);
   big.colours = small.colours;  // enlarging keeps the order of first appearance
   for (int y = 0; y < small.height; ++y) {
@@ -295,7 +292,13 @@ Picture enlarged(const Picture& image, int n) {
       std::memset(row + size_t(x) * size_t(n), small.pixels[size_t(y) * size_t(small.width) + size_t(x)], size_t(n));
     for (int k = 1; k < n; ++k) std::memcpy(row + size_t(k) * size_t(big.width), row, size_t(big.width));
   }
-  return indexedPicture(std::move(big));
+  return big;
+}
+
+Picture enlarged(const Picture& image, int n) {
+  if (image.full) return fullPicture(enlarged(image.rgba, n));
+  if (n <= 1) return image;
+  return indexedPicture(enlarged(image.indexed, n));
 }
 
 std::vector<uint8_t> compressedRows(const Indexed& image) {

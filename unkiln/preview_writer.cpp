@@ -29,28 +29,16 @@ PictureWriter::~PictureWriter() {
 }
 
 namespace {
-// Encodes and adds a picture's files; errno of each, 0 when written.
-std::vector<int> writePicture(kit::OutputBatch& batch, const std::vector<PictureWriter::File>& files,
-                              const Picture& picture, int scale) {
-  std::vector<int> errors(files.size(), 0);
+// Encodes and adds one picture; errno on failure.
+int writePicture(kit::OutputBatch& batch, const std::string& path, const Picture& picture, int scale) {
   try {
-    const Picture big = scale > 1 ? enlarged(picture, scale) : Picture{};
-    const Picture& image = scale > 1 ? big : picture;
-    std::vector<uint8_t> rows;
-    if (!image.full) rows = compressedRows(image.indexed);
-    for (size_t i = 0; i < files.size(); ++i) {
-      const std::vector<uint8_t> png =
-          image.full ? encodePng(image.rgba)
-                     : palettePng(image.indexed, files[i].colours.empty() ? image.indexed.colours : files[i].colours,
-                                  rows);
-      errno = 0;
-      if (batch.add(files[i].path, png.data(), png.size()) != kit::OutputResult::written) errors[i] = errno ? errno : EIO;
-    }
+    const std::vector<uint8_t> png = scale > 1 ? encodePng(enlarged(picture, scale)) : encodePng(picture);
+    errno = 0;
+    if (batch.add(path, png.data(), png.size()) == kit::OutputResult::written) return 0;
+    return errno ? errno : EIO;
   } catch (const std::bad_alloc&) {
-    for (int& e : errors)
-      if (e == 0) e = ENOMEM;
+    return ENOMEM;
   }
-  return errors;
 }
 }  // namespace
 
@@ -95,26 +83,19 @@ void PictureWriter::collect(std::unique_lock<std::mutex>& lock, size_t keep) {
 }
 
 void PictureWriter::add(std::string path, std::shared_ptr<const Picture> picture, int n, Done done) {
-  std::vector<File> files;
-  files.push_back({std::move(path), {}, std::move(done)});
-  add(std::move(files), std::move(picture), n);
-}
-
-void PictureWriter::add(std::vector<File> files, std::shared_ptr<const Picture> picture, int n) {
   struct Written {
-    std::vector<File> files;
+    std::string path;
     std::shared_ptr<const Picture> picture;
-    std::vector<int> errors;
+    Done done;
+    int error = 0;
   };
-  auto w = std::make_shared<Written>(Written{std::move(files), std::move(picture), {}});
+  auto w = std::make_shared<Written>(Written{std::move(path), std::move(picture), std::move(done)});
   addTask(
       [this, w, n] {
-        w->errors = writePicture(batch_, w->files, *w->picture, n);
+        w->error = writePicture(batch_, w->path, *w->picture, n);
         w->picture.reset();
       },
-      [w] {
-        for (size_t i = 0; i < w->files.size(); ++i) w->files[i].done(w->errors[i] == 0, w->errors[i]);
-      });
+      [w] { w->done(w->error == 0, w->error); });
 }
 
 void PictureWriter::addVariants(std::vector<File> files, const Indexed& picture, int n) {
@@ -124,7 +105,7 @@ void PictureWriter::addVariants(std::vector<File> files, const Indexed& picture,
   };
   auto shared = std::make_shared<Shared>();
   try {
-    const Indexed big = n > 1 ? enlarged(Picture{false, picture, {}}, n).indexed : Indexed{};
+    const Indexed big = n > 1 ? enlarged(picture, n) : Indexed{};
     const Indexed& image = n > 1 ? big : picture;
     shared->size.width = image.width;
     shared->size.height = image.height;

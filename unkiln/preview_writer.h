@@ -45,8 +45,6 @@ class PictureWriter {
   // full, waits for the oldest; calls done for every picture finished before
   // it, in order.
   void add(std::string path, std::shared_ptr<const Picture> picture, int n, Done done);
-  // The same for the files of one picture, done called for each in order.
-  void add(std::vector<File> files, std::shared_ptr<const Picture> picture, int n);
   // Files of one indexed picture, enlarged n times, that differ in their
   // colours only (files[i].colours, or the picture's own): the rows are
   // compressed once, here, and each file written on a worker of its own.
