@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <sys/stat.h>
 
 namespace kit {
@@ -18,11 +19,31 @@ FILE* openInputFile(const std::string& path) {
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   FILE* f = openInputFile(path);
   if (!f) return false;
+  // Unbuffered, into room made once for the whole file (its size and a byte
+  // more, to see its end), the bytes go straight into place: a database of
+  // megabytes was copied through a small buffer and moved as the room grew.
+  // A pipe has no size: its room doubles as it comes.
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  size_t room = 65536;
+  struct stat st;
+  if (fstat(fileno(f), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG && st.st_size > 0) room = size_t(st.st_size) + 1;
   bytes.clear();
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  bool ok = !std::ferror(f);
+  size_t used = 0;
+  bool ok = true;
+  try {
+    for (;;) {
+      if (used == bytes.size()) bytes.resize(used == 0 ? room : used * 2);
+      const size_t wanted = bytes.size() - used;
+      const size_t n = std::fread(bytes.data() + used, 1, wanted, f);
+      used += n;
+      if (n < wanted) break;
+    }
+    ok = !std::ferror(f);
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    ok = false;
+  }
+  bytes.resize(used);
   int saved = errno;
   std::fclose(f);
   errno = saved;

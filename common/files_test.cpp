@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/test_files.h"
 
@@ -29,6 +30,20 @@ TEST(FileHolds, OnlyTheSameBytesOfTheSameLength) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(fileHolds(c.path, c.bytes.data(), c.bytes.size()), c.holds) << c.path << " <" << c.bytes << ">";
+}
+
+TEST(ReadWholeFile, EveryByteWhateverTheSize) {
+  testing::TempDir dir;
+  for (size_t size : {size_t(0), size_t(1), size_t(65535), size_t(65536), size_t(65537), size_t(300000)}) {
+    testing::Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(i * 7 + i / 251);
+    const std::string path = dir.write("f" + std::to_string(size), bytes);
+    std::vector<uint8_t> read = {1, 2, 3};  // what it held before goes
+    ASSERT_TRUE(readWholeFile(path, read)) << size;
+    EXPECT_EQ(read, bytes) << size;
+  }
+  std::vector<uint8_t> read;
+  EXPECT_FALSE(readWholeFile(dir.path("missing"), read));
 }
 
 }  // namespace

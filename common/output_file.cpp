@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <random>
 
+#include "common/quiet_thread.h"
 #include "common/temp_list.h"
 
 #ifdef _WIN32
@@ -202,7 +204,35 @@ OutputResult writeWholeFile(const std::string& path, const void* data, size_t si
   return OutputResult::written;
 }
 
-OutputBatch::~OutputBatch() { discard(); }
+OutputBatch::~OutputBatch() {
+  discard();
+  joinFlusher();
+}
+
+void OutputBatch::wrote(const std::string& folder, size_t size) {
+  // Eight megabytes: a flush each costs a write of the file system's own
+  // tables as well, and the data written in the meantime keeps the disk busy.
+  constexpr size_t kFlushAhead = size_t(8) << 20;
+  unflushed_ += size;
+  if (unflushed_ < kFlushAhead || flushing_.load()) return;
+  if (flusher_.joinable()) flusher_.join();  // done: flushing_ is false
+  unflushed_ = 0;
+  flushing_ = true;
+  flusher_ = startQuietThread([this, folder] {
+    temp_list::flushAhead(folder);
+    flushing_ = false;
+  });
+  if (!flusher_.joinable()) flushing_ = false;
+}
+
+void OutputBatch::joinFlusher() {
+  std::thread flusher;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    flusher = std::move(flusher_);
+  }
+  if (flusher.joinable()) flusher.join();
+}
 
 void OutputBatch::folderIsNew(const std::string& folder) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -214,13 +244,29 @@ OutputResult OutputBatch::add(const std::string& path, const void* data, size_t 
 }
 
 OutputResult OutputBatch::add(const std::string& path, const std::vector<Piece>& pieces) {
-  bool inNewFolder;
+  bool inNewFolder = false, inStaged = false;
+  std::string relative;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    // The latest folders first: files are added folder by folder.
-    const std::string folder = temp_list::folderOf(path);
-    inNewFolder = std::find(newFolders_.rbegin(), newFolders_.rend(), folder) != newFolders_.rend();
+    if (!staged_.empty() && path.size() > stagedFinal_.size() + 1 &&
+        path.compare(0, stagedFinal_.size(), stagedFinal_) == 0 && path[stagedFinal_.size()] == '/') {
+      relative = path.substr(stagedFinal_.size() + 1);
+      // The folders of the staged tree are made as their first file comes.
+      for (size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1)) {
+        const std::string sub = relative.substr(0, slash);
+        if (std::find(stagedFolders_.rbegin(), stagedFolders_.rend(), sub) != stagedFolders_.rend()) continue;
+        if (!temp_list::makeStagingFolder(staged_ + "/" + sub) && errno != EEXIST) return OutputResult::createFailed;
+        stagedFolders_.push_back(sub);
+      }
+      stagedFiles_.push_back(relative);
+      inStaged = true;
+    } else {
+      // The latest folders first: files are added folder by folder.
+      const std::string folder = temp_list::folderOf(path);
+      inNewFolder = std::find(newFolders_.rbegin(), newFolders_.rend(), folder) != newFolders_.rend();
+    }
   }
+  if (inStaged) return addStaged(relative, pieces);
   auto out = std::make_unique<AtomicFile>();
   if (!out->open(path, "wb", inNewFolder)) return OutputResult::createFailed;
   // The bytes are here whole: one write a piece, not a buffer's worth at a time.
@@ -234,25 +280,165 @@ OutputResult OutputBatch::add(const std::string& path, const std::vector<Piece>&
     errno = saved;
     return OutputResult::writeFailed;
   }
+  size_t size = 0;
+  for (const Piece& piece : pieces) size += piece.size;
   std::lock_guard<std::mutex> lock(mutex_);
+  wrote(temp_list::folderOf(out->target), size);
   pending_.push_back(std::move(out));
   return OutputResult::written;
 }
 
+bool OutputBatch::stageFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!staged_.empty()) {
+    errno = EBUSY;
+    return false;
+  }
+  std::string final = folder;
+  while (final.size() > 1 && final.back() == '/') final.pop_back();
+  // Whatever stands there (a folder, a file, a link) keeps its outputs one
+  // by one.
+  std::error_code ec;
+  if (std::filesystem::symlink_status(final, ec).type() != std::filesystem::file_type::not_found) {
+    errno = EEXIST;
+    return false;
+  }
+  temp_list::installHandlers();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = temp_list::temporaryName(final);
+    temp_list::InterruptGuard guard;
+    // The trailing '/' tells an interrupt to remove the folder and its files.
+    stagedSlot_ = temp_list::hold(name + "/");
+    if (stagedSlot_ < 0) return false;
+    if (temp_list::makeStagingFolder(name)) {
+      stagedFinal_ = final;
+      staged_ = name;
+      return true;
+    }
+    const int err = errno;
+    temp_list::release(stagedSlot_);
+    stagedSlot_ = -1;
+    errno = err;
+    if (err != EEXIST) return false;
+  }
+  return false;
+}
+
+OutputResult OutputBatch::addStaged(const std::string& relative, const std::vector<Piece>& pieces) {
+  // Nobody else writes in the staged folder: the file is made under its own
+  // name, and truncated should the same output come twice (the last wins,
+  // as its rename would).
+  const std::string where = staged_ + "/" + relative;
+  FILE* file = std::fopen(where.c_str(), "wb");
+  if (!file) return OutputResult::createFailed;
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  bool written = true;
+  for (const Piece& piece : pieces)
+    written = written && (piece.size == 0 || std::fwrite(piece.data, 1, piece.size, file) == piece.size);
+  int err = written ? 0 : (errno ? errno : EIO);
+  if (std::fclose(file) != 0 && !err) err = errno;
+  if (!err) {
+    size_t size = 0;
+    for (const Piece& piece : pieces) size += piece.size;
+    std::lock_guard<std::mutex> lock(mutex_);
+    wrote(staged_, size);
+    return OutputResult::written;
+  }
+  // Not left half-written for the folder's rename to put in place.
+  std::remove(where.c_str());
+  errno = err;
+  return OutputResult::writeFailed;
+}
+
+void OutputBatch::removeStaged() {
+  if (staged_.empty()) return;
+  int saved = errno;
+  {
+    temp_list::InterruptGuard guard;
+    temp_list::removeOne((staged_ + "/").c_str());
+    temp_list::release(stagedSlot_);
+  }
+  stagedSlot_ = -1;
+  staged_.clear();
+  stagedFiles_.clear();
+  stagedFolders_.clear();
+  errno = saved;
+}
+
+// Another run made the folder while this one staged it: each file goes into
+// it as a file of a folder not staged would, in the order added.
+bool OutputBatch::moveStagedFiles() {
+  std::vector<std::string> folders{stagedFinal_};
+  for (const std::string& sub : stagedFolders_) {
+    const std::string folder = stagedFinal_ + "/" + sub;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    folders.push_back(folder);
+  }
+  int err = 0;
+  for (const std::string& relative : stagedFiles_) {
+    const std::string from = staged_ + "/" + relative, to = stagedFinal_ + "/" + relative;
+    if (std::rename(from.c_str(), to.c_str()) != 0 && errno != ENOENT) {  // ENOENT: a file that failed
+      err = errno;
+      failed_ = to;
+      break;
+    }
+  }
+  temp_list::syncBatch(folders, false);
+  errno = err;
+  return err == 0;
+}
+
+bool OutputBatch::commitStaged() {
+  int err = 0;
+  bool renamed = false;
+  {
+    temp_list::InterruptGuard guard;
+    if (temp_list::renameFolder(staged_, stagedFinal_)) {
+      temp_list::release(stagedSlot_);
+      stagedSlot_ = -1;
+      staged_.clear();
+      renamed = true;
+    } else {
+      err = errno;
+    }
+  }
+  bool ok = true;
+  if (renamed) {
+    temp_list::syncBatch({temp_list::folderOf(stagedFinal_)}, false);
+  } else if (err == EEXIST || err == ENOTEMPTY) {
+    ok = moveStagedFiles();
+    if (!ok) err = errno;
+  } else {
+    failed_ = stagedFinal_;
+    ok = false;
+  }
+  removeStaged();  // what is left of it
+  stagedFiles_.clear();
+  stagedFolders_.clear();
+  errno = err;
+  return ok;
+}
+
 bool OutputBatch::commit() {
+  joinFlusher();
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> folders;
   for (const auto& out : pending_) {
     std::string folder = temp_list::folderOf(out->target);
     if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
   }
-  temp_list::syncBatch(folders, true);
+  // One flush for the files, the staged ones with the rest.
+  std::vector<std::string> flushed = folders;
+  if (!staged_.empty()) flushed.push_back(staged_);
+  temp_list::syncBatch(flushed, true);
   bool ok = true;
   for (auto& out : pending_) {
     if (!out->renameIntoPlace()) {
       int saved = errno;
       failed_ = out->path;
       for (auto& rest : pending_) rest->discard();
+      removeStaged();
       errno = saved;
       ok = false;
       break;
@@ -261,17 +447,19 @@ bool OutputBatch::commit() {
   // Renames that happened are made durable whatever came after them.
   temp_list::syncBatch(folders, false);
   pending_.clear();
+  if (ok && !staged_.empty()) ok = commitStaged();
   return ok;
 }
 
 void OutputBatch::discard() {
   std::lock_guard<std::mutex> lock(mutex_);
   pending_.clear();  // each AtomicFile removes its temporary file
+  removeStaged();
 }
 
 size_t OutputBatch::pending() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return pending_.size();
+  return pending_.size() + stagedFiles_.size();
 }
 
 void reportWriteFailure(const std::string& path) {

@@ -13,9 +13,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kit {
@@ -94,11 +96,23 @@ class OutputBatch {
   // it are created without a look for a file they replace (two calls a file
   // fewer, for the thousands of files of an extraction into a new folder).
   void folderIsNew(const std::string& folder);
+  // Makes folder, when nothing stands there yet, under a temporary name
+  // beside it. The outputs added under folder are then written there under
+  // their own names, and commit() renames the whole folder into place at
+  // once: one rename where there would be one a file, and no temporary name
+  // a file. An interrupt removes the staged folder. False (nothing changed, errno set)
+  // when something stands at folder, where folders are not staged (only
+  // Linux stages them) or it cannot be made: the outputs then go into place
+  // one by one, and the caller makes the folder as before.
+  bool stageFolder(const std::string& folder);
   // Flushes every file added, then renames each into place, in the order
-  // added. False (errno set, failedPath() naming the output) at the first
-  // failure: the outputs renamed before it are in place, the rest removed.
+  // added, and the staged folder with the files in it. False (errno set,
+  // failedPath() naming the output) at the first failure: the outputs renamed
+  // before it are in place, the rest removed. Should the staged folder's
+  // place be taken meanwhile (another run made it), its files are moved
+  // into that folder one by one, as the files of a folder not staged.
   bool commit();
-  // Removes every temporary file not yet renamed.
+  // Removes every temporary file not yet renamed, and the staged folder.
   void discard();
   const std::string& failedPath() const { return failed_; }
   size_t pending() const;
@@ -108,6 +122,26 @@ class OutputBatch {
   std::vector<std::unique_ptr<AtomicFile>> pending_;
   std::vector<std::string> newFolders_;
   std::string failed_;
+  // The staged folder: its final path, where it is meanwhile, its place on
+  // the interrupt list, the subfolders made in it, and the files written in
+  // it (relative paths, in the order added).
+  std::string stagedFinal_, staged_;
+  int stagedSlot_ = -1;
+  std::vector<std::string> stagedFolders_, stagedFiles_;
+  // The flush that runs ahead: the bytes written since it last started.
+  std::thread flusher_;
+  std::atomic<bool> flushing_{false};
+  size_t unflushed_ = 0;
+
+  // Counts size bytes written into folder; starts a flush ahead when enough
+  // are waiting and none runs. Under the mutex.
+  void wrote(const std::string& folder, size_t size);
+  void joinFlusher();
+
+  OutputResult addStaged(const std::string& relative, const std::vector<Piece>& pieces);
+  bool commitStaged();
+  bool moveStagedFiles();
+  void removeStaged();
 };
 
 // Reports a failed write, flush or rename through perror:

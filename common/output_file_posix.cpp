@@ -3,10 +3,14 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,7 +21,78 @@ namespace kit {
 
 namespace temp_list {
 
-void removeOne(const char* path) { unlink(path); }
+namespace {
+
+#ifdef __linux__
+// A folder and everything in it, from inside a signal handler: no
+// opendir (it allocates), only open, getdents64 and unlinkat on buffers of
+// the stack. A staged folder is a few levels deep.
+void removeTreeAt(int parent, const char* name, int depth) {
+  if (unlinkat(parent, name, 0) == 0 || errno != EISDIR || depth > 16) return;
+  int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  alignas(8) char entries[4096];
+  // Read from the start again after each pass: entries removed while the
+  // folder is read may make the reading skip others.
+  for (bool removed = true; removed;) {
+    removed = false;
+    lseek(fd, 0, SEEK_SET);
+    long n;
+    while ((n = syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0) {
+      for (long at = 0; at < n;) {
+        const char* entry = entries + at;
+        unsigned short length;
+        std::memcpy(&length, entry + 16, sizeof length);  // d_reclen, after d_ino and d_off
+        const char* child = entry + 19;                    // d_name, after d_type
+        at += length;
+        if (std::strcmp(child, ".") == 0 || std::strcmp(child, "..") == 0) continue;
+        removeTreeAt(fd, child, depth + 1);
+        removed = true;
+      }
+    }
+  }
+  close(fd);
+  unlinkat(parent, name, AT_REMOVEDIR);
+}
+#endif
+
+}  // namespace
+
+void removeOne(const char* path) {
+  size_t length = std::strlen(path);
+#ifdef __linux__
+  if (length > 1 && path[length - 1] == '/') {
+    char folder[4096];
+    if (length >= sizeof folder) return;
+    std::memcpy(folder, path, length - 1);
+    folder[length - 1] = '\0';
+    removeTreeAt(AT_FDCWD, folder, 0);
+    return;
+  }
+#endif
+  (void)length;
+  unlink(path);
+}
+
+bool makeStagingFolder(const std::string& path) {
+#ifdef __linux__
+  return mkdir(path.c_str(), 0777) == 0;
+#else
+  (void)path;
+  errno = ENOSYS;
+  return false;
+#endif
+}
+
+bool renameFolder(const std::string& from, const std::string& to) {
+#ifdef __linux__
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  // A file system that cannot refuse to replace: a plain rename replaces
+  // only an empty folder, which loses nothing.
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
 
 namespace {
 
@@ -232,6 +307,18 @@ bool AtomicFile::commit() {
   if (!finish(true) || !renameIntoPlace()) return false;
   if (kSync) syncFolder(temp_list::folderOf(target));
   return true;
+}
+
+void temp_list::flushAhead(const std::string& folder) {
+#ifdef __linux__
+  if (!kSync) return;
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  syncfs(fd);
+  ::close(fd);
+#else
+  (void)folder;
+#endif
 }
 
 void temp_list::syncBatch(const std::vector<std::string>& folders, bool beforeRename) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/output_file.h"
@@ -141,6 +142,71 @@ TEST(AtomicFilePosix, ASignalRemovesTheTemporaryFilesAndEndsByThatSignal) {
     EXPECT_FALSE(fs::exists(dir.path("other.txt")));
   }
 }
+
+#ifdef __linux__
+TEST(OutputBatchPosix, ANewFolderIsFilledUnderAnotherNameAndPutInPlaceWhole) {
+  enum Ending { committed, destroyed, interrupted, madeMeanwhile };
+  for (Ending ending : {committed, destroyed, interrupted, madeMeanwhile}) {
+    SCOPED_TRACE(int(ending));
+    TempDir dir;
+    const std::string final = dir.path("Bench");
+    {
+      OutputBatch batch;
+      ASSERT_TRUE(batch.stageFolder(final + "/"));
+      // Two threads at once, into folders made as their first file comes.
+      auto addSome = [&](int from) {
+        for (int i = from; i < 200; i += 2) {
+          const std::string name = "list/" + std::to_string(i / 50) + "/" + std::to_string(i) + ".bmp";
+          const std::string text = std::to_string(i);
+          EXPECT_EQ(batch.add(final + "/" + name, text.data(), text.size()), OutputResult::written);
+        }
+      };
+      std::thread other(addSome, 1);
+      addSome(0);
+      other.join();
+      ASSERT_EQ(batch.add(final + "/pdbs.cfg", "new", 3), OutputResult::written);
+      // Nothing at the final path until the end, and one folder beside it.
+      EXPECT_FALSE(fs::exists(final));
+      std::vector<fs::path> beside;
+      for (const auto& entry : fs::directory_iterator(dir.root)) beside.push_back(entry.path().filename());
+      ASSERT_EQ(beside.size(), 1u);
+      EXPECT_EQ(beside[0].string().rfind("Bench.", 0), 0u);
+      EXPECT_EQ(beside[0].extension(), ".tmp");
+      if (ending == committed || ending == madeMeanwhile) {
+        if (ending == madeMeanwhile) {
+          dir.write("Bench/pdbs.cfg", "old");
+          dir.write("Bench/keep.txt", "kept");
+        }
+        ASSERT_TRUE(batch.commit()) << std::strerror(errno);
+      }
+      if (ending == interrupted) removeTemporaryFiles();
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.root)) left.push_back(entry.path().filename().string());
+    if (ending == destroyed || ending == interrupted) {
+      EXPECT_TRUE(left.empty());
+      continue;
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"Bench"});
+    EXPECT_EQ(read(final + "/pdbs.cfg"), "new");
+    EXPECT_EQ(read(final + "/list/3/199.bmp"), "199");
+    size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(final)) files += entry.is_regular_file();
+    EXPECT_EQ(files, ending == madeMeanwhile ? 202u : 201u);
+    if (ending == madeMeanwhile) {
+      EXPECT_EQ(read(final + "/keep.txt"), "kept");
+    }
+  }
+}
+
+TEST(OutputBatchPosix, AFolderThatExistsIsNotStaged) {
+  TempDir dir;
+  OutputBatch batch;
+  fs::create_directories(dir.path("there"));
+  EXPECT_FALSE(batch.stageFolder(dir.path("there")));
+  EXPECT_FALSE(batch.stageFolder(dir.path("missing/parent")));
+}
+#endif
 
 TEST(AtomicFilePosix, AVeryLongNameGetsAShorterTemporaryName) {
   TempDir dir;

@@ -17,6 +17,19 @@ namespace temp_list {
 
 void removeOne(const char* path) { DeleteFileA(path); }
 
+// Windows keeps a batch's files one by one: a folder cannot be renamed while
+// a virus scanner or the indexer holds a file in it open.
+bool makeStagingFolder(const std::string&) {
+  errno = ENOSYS;
+  return false;
+}
+
+bool renameFolder(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  errno = GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : EACCES;
+  return false;
+}
+
 namespace {
 
 // The console's control handler runs on a thread of its own, so the list is
@@ -183,5 +196,6 @@ bool AtomicFile::commit() { return finish(true) && renameIntoPlace(); }
 
 // Each file was flushed as it was finished, and MoveFileEx writes through.
 void temp_list::syncBatch(const std::vector<std::string>&, bool) {}
+void temp_list::flushAhead(const std::string&) {}
 
 }  // namespace kit

@@ -18,8 +18,15 @@ namespace kit::temp_list {
 int hold(const std::string& path);
 // Takes the path at place off the list (nothing for -1). Inside an InterruptGuard.
 void release(int place);
-// Removes one file (unlink, DeleteFile). Async-signal-safe.
+// Removes one file (unlink, DeleteFile), or a folder with everything in it
+// when path ends in '/' (a staged folder; Linux only). Async-signal-safe.
 void removeOne(const char* path);
+// Makes a new folder to stage outputs in: false (errno set) where folders
+// are not staged (anywhere but Linux) or it cannot be made.
+bool makeStagingFolder(const std::string& path);
+// Renames a folder to a path where nothing stands; errno EEXIST or ENOTEMPTY
+// when something does.
+bool renameFolder(const std::string& from, const std::string& to);
 // Calls remove on every path on the list. Async-signal-safe when remove is.
 void forEach(void (*remove)(const char* path));
 
@@ -50,6 +57,12 @@ int flushToDisk(FILE* file, bool sync);
 // Brings a batch of outputs in folders to the disk: before their renames the
 // files' data (POSIX: one flush of each file system), after them the folders.
 void syncBatch(const std::vector<std::string>& folders, bool beforeRename);
+
+// Starts the file system holding folder on its way to the disk and waits
+// for it (POSIX: a flush of that file system), so that a later flush of a
+// batch has less left to wait for. Nothing where files are flushed one by
+// one (Windows).
+void flushAhead(const std::string& folder);
 
 // The folder of path ("." for a bare name), and its final name.
 std::string folderOf(const std::string& path);

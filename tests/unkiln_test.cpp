@@ -125,7 +125,7 @@ Bytes database(const std::string& name, const std::string& type, const std::vect
 
 Bytes auRecord(const std::string& text) {
   Bytes r = {'A', 'U'};
-  r.insert(r.end(), text.begin(), text.end());
+  for (char c : text) r.push_back(uint8_t(c));
   r.resize((r.size() + 1 + 3) & ~size_t(3), 0);
   return r;
 }
@@ -190,6 +190,36 @@ TEST(Unkiln, DamagedRecordsAreReportedWithFileIndexAndOffsetAndTheListingGoesOn)
   EXPECT_NE(x.out.find(in + ": record 1 (OB) cannot be reproduced"), std::string::npos) << x.out;
   EXPECT_NE(x.out.find(in + ": record 3 (ZQ) cannot be reproduced: unknown code"), std::string::npos) << x.out;
   EXPECT_NE(readText(a.s.path("x/Bad/pdbs.cfg")).find("TX bad-2-TX.txt\n"), std::string::npos);
+}
+
+TEST(Unkiln, ExtractionReportsAndListsInRecordOrderWhateverFinishesFirst) {
+  // The files are made on several threads; what comes of them is taken in
+  // record order: a large table among small ones, damaged ones between.
+  Adventure a;
+  Bytes text = {'T', 'X', 0, 1, 0, 0, 'h', 'i', 0, 0, 0, 0};
+  Bytes damaged = {'O', 'B', 0, 2, 0, 0};
+  std::vector<Bytes> records = {auRecord("Order"), mapRecord("first")};
+  std::vector<int> bad, good;
+  for (int i = 2; i < 300; ++i) {
+    const bool isBad = i % 7 == 3;
+    (isBad ? bad : good).push_back(i);
+    records.push_back(isBad ? damaged : text);
+  }
+  std::string in = a.s.write("order.pdb", database("Order.ABCD", "TADV", records));
+  Result x = unkiln(a, {"extract", in, "-o", a.s.path("x/Order")});
+  EXPECT_EQ(x.status, 2) << x.err;
+  std::string expectedOut;
+  for (int i : bad) expectedOut += in + ": record " + std::to_string(i) + " (OB) cannot be reproduced: ";
+  std::string out;
+  for (size_t at = 0, end; (end = x.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = x.out.substr(at, end - at);
+    if (line.find("cannot be reproduced") != std::string::npos) out += line.substr(0, line.find("reproduced: ") + 12);
+  }
+  EXPECT_EQ(out, expectedOut);
+  std::string expectedConfig = "MP order-1-MP.txt\n";
+  for (int i : good) expectedConfig += "TX order-" + std::to_string(i) + "-TX.txt\n";
+  const std::string config = readText(a.s.path("x/Order/pdbs.cfg"));
+  EXPECT_NE(config.find(expectedConfig), std::string::npos) << config;
 }
 
 TEST(Unkiln, ADatabaseThatNoDatabaseLineGivesIsLeftOutOfTheRebuild) {

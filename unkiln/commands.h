@@ -3,11 +3,13 @@
 // exit status: 0 success, 1 a file or record that could not be read, 2 (for
 // extract) records that no source reproduces.
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "kiln/pdb/pdb_reader.h"
 #include "kiln/pdb/record_info.h"
+#include "unkiln/ordered_work.h"
 
 namespace unkiln {
 
@@ -33,6 +35,11 @@ kiln::Node headerNode(const kiln::PdbFile& file);
 // at all is reported and gives false. A file whose record list is partly bad
 // is reported and gives true, with its sound records.
 bool loadDatabase(const std::string& path, kiln::PdbFile& file, int& status);
+// Reads the databases named on the command line several at a time, on
+// work's threads, and hands each to take in the order given, after its
+// message, with what loadDatabase would have returned and its status.
+void loadDatabases(const Args& paths, OrderedWork& work,
+                   const std::function<void(kiln::PdbFile&& file, bool loaded, int status)>& take);
 
 // Reports a damaged record on standard error: file, index, offset, reason.
 void reportRecord(const kiln::PdbFile& file, const kiln::PdbRecord& record, const std::string& error);

@@ -10,10 +10,10 @@
 #include <map>
 #include <set>
 #include <system_error>
-#include <thread>
+#include <functional>
+#include <memory>
 
 #include "common/files.h"
-#include "common/quiet_thread.h"
 #include "common/output_file.h"
 #include "kiln/graphics/bitmap_decode.h"
 #include "kiln/graphics/font_decode.h"
@@ -31,6 +31,7 @@
 #include "kiln/world/walls_decode.h"
 #include "unkiln/commands.h"
 #include "unkiln/decoders.h"
+#include "unkiln/ordered_work.h"
 #include "unkiln/safe_name.h"
 
 namespace unkiln {
@@ -61,13 +62,28 @@ struct Extraction {
   bool writeFailed = false;
   int files = 0;
   std::map<std::string, bool> folders;  // looked at or made already: true when this run made it
+  bool staged = false;  // DIR is new: the batch makes it and everything in it
   kit::OutputBatch outputs;  // the files whose bytes changed, renamed into place together at the end
+  // Makes and writes the files on workers while this thread reads on; what
+  // comes of each (messages, list and configuration lines) is taken in turn.
+  OrderedWork* work = nullptr;
 };
 
-void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const std::string& why) {
+// Runs then on this thread after what comes of every file queued before it.
+void inTurn(Extraction& x, std::function<void()> then) { x.work->addTask(nullptr, std::move(then)); }
+
+// Reports a record no source reproduces; in turn (from a file's result) or
+// queued as one.
+void notReproducedNow(Extraction& x, const PdbFile& file, const PdbRecord& r, const std::string& why) {
   std::printf("%s: record %d (%s) cannot be reproduced: %s\n", file.path.c_str(), r.index, codeText(r.code).c_str(),
               why.c_str());
   ++x.unreproducible;
+}
+void notReproduced(Extraction& x, const PdbFile& file, const PdbRecord& r, const std::string& why) {
+  inTurn(x, [&x, &file, &r, why] { notReproducedNow(x, file, r, why); });
+}
+void addConfig(Extraction& x, std::string line) {
+  inTurn(x, [&x, line = std::move(line)] { x.config += line; });
 }
 
 // Notes a folder this run made: nothing stands in it yet, so no file in it is
@@ -77,31 +93,77 @@ void madeByThisRun(Extraction& x, const std::string& folder) {
   x.outputs.folderIsNew(folder);
 }
 
-// Writes DIR/relative whole, creating its folder. An extraction writes
-// thousands of files: they reach the disk together at the end of the run (a
-// sync each would take a hundred times longer than the extraction).
-// A file that already holds these bytes (an extraction run again) is left
-// as it is, so that its date does not change either.
-bool writeOutput(Extraction& x, const std::string& relative, const void* bytes, size_t size) {
-  fs::path path = fs::path(x.dir) / fs::path(relative);
+// What a worker makes for one file: its bytes (text or binary), or why no
+// source reproduces the record; then how writing it went.
+struct Made {
+  std::string text;
+  std::vector<uint8_t> bytes;
+  int compressFlag = 1;  // a bitmap's flag for its list line
+  std::string why;
+  bool ok = false;
+  int error = 0;  // errno of a failed write
+};
+using Make = std::function<void(Made&)>;
+using Written = std::function<void(const Made&)>;
+
+// Writes DIR/relative whole (made by make on a worker), creating its folder.
+// An extraction writes thousands of files: they reach the disk together at
+// the end of the run (a sync each would take a hundred times longer than the
+// extraction). A file that already holds these bytes (an extraction run
+// again) is left as it is, so that its date does not change either. In turn,
+// a record that cannot be reproduced (r) or a failed write is reported, or
+// the file counted and written called.
+void extractFile(Extraction& x, const PdbFile* f, const PdbRecord* r, const std::string& relative, Make make,
+                 Written written = nullptr) {
+  const fs::path path = fs::path(x.dir) / fs::path(relative);
   std::error_code ec;
   const fs::path folder = path.parent_path();
-  auto [seen, first] = x.folders.emplace(folder.string(), false);
-  if (first && fs::create_directories(folder, ec)) madeByThisRun(x, seen->first);
-  if (!seen->second && kit::fileHolds(path.string(), bytes, size)) {
-    ++x.files;
-    return true;
-  }
-  if (x.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
-    kit::reportWriteFailure(path.string());
-    x.writeFailed = true;
-    return false;
-  }
-  ++x.files;
-  return true;
+  auto [seen, first] = x.folders.emplace(folder.string(), x.staged);
+  if (first && !x.staged && fs::create_directories(folder, ec)) madeByThisRun(x, seen->first);
+  auto made = std::make_shared<Made>();
+  x.work->addTask(
+      [made, make = std::move(make), target = path.string(), fresh = seen->second, &outputs = x.outputs] {
+        try {
+          make(*made);
+          if (!made->ok) return;
+          const void* bytes = made->text.empty() ? (const void*)made->bytes.data() : made->text.data();
+          const size_t size = made->text.empty() ? made->bytes.size() : made->text.size();
+          if (!fresh && kit::fileHolds(target, bytes, size)) return;
+          errno = 0;
+          if (outputs.add(target, bytes, size) != kit::OutputResult::written) made->error = errno ? errno : EIO;
+        } catch (const std::bad_alloc&) {
+          made->ok = false;
+          made->why = "out of memory";
+        }
+        made->text.clear();
+        made->text.shrink_to_fit();
+        made->bytes = {};
+      },
+      [&x, f, r, made, written = std::move(written), target = path.string()] {
+        if (!made->ok) {
+          if (r) notReproducedNow(x, *f, *r, made->why);
+          return;
+        }
+        if (made->error) {
+          errno = made->error;
+          kit::reportWriteFailure(target);
+          x.writeFailed = true;
+          return;
+        }
+        ++x.files;
+        if (written) written(*made);
+      });
 }
-bool writeOutput(Extraction& x, const std::string& relative, const std::string& text) {
-  return writeOutput(x, relative, text.data(), text.size());
+
+// A file whose bytes are known now.
+void writeOutput(Extraction& x, const std::string& relative, std::string text, Written written = nullptr) {
+  extractFile(
+      x, nullptr, nullptr, relative,
+      [text = std::move(text)](Made& m) mutable {
+        m.text = std::move(text);
+        m.ok = true;
+      },
+      std::move(written));
 }
 
 // The folder of the n-th of count files of one list. A long list is split
@@ -146,28 +208,36 @@ using TableSource = bool (*)(const uint8_t*, size_t, std::string&, std::string&)
 
 // One table record: its source file and its data line.
 void tableRecord(Extraction& x, const PdbFile& f, const std::string& stem, const PdbRecord& r) {
-  std::string text, why;
-  bool ok = false;
   const std::string& c = r.code;
-  if (c == "TX" || c == "TG") ok = kiln::textsSource(c, r.data, r.length, text, why);
-  else if (c == "AC") {
+  const std::string name = uniqueName(x.taken, stem + "-" + std::to_string(r.index) + "-" + c, ".txt");
+  const auto line = [&x, line = c + " " + name + "\n"](const Made&) { x.config += line; };
+  if (c == "AC") {
+    // Each AC record goes on from the rows of the one before.
+    std::string text, why;
     std::vector<uint8_t> rows = x.acRows;
-    ok = kiln::acTableSource(r.data, r.length, rows, text, why);
-    if (ok) x.acRows = rows;
-  } else {
-    static const struct { const char* code; TableSource source; } kSources[] = {
-        {"OB", kiln::objectsSource}, {"HE", kiln::heroesSource},       {"SP", kiln::spellsSource},
-        {"CL", kiln::classesSource}, {"MO", kiln::monstersSource},     {"MT", kiln::monsterTableSource},
-    };
-    for (const auto& s : kSources)
-      if (c == s.code) ok = s.source(r.data, r.length, text, why);
+    if (!kiln::acTableSource(r.data, r.length, rows, text, why)) return notReproduced(x, f, r, why);
+    x.acRows = rows;
+    return writeOutput(x, name, std::move(text), line);
   }
-  if (!ok) return notReproduced(x, f, r, why);
-  std::string name = uniqueName(x.taken, stem + "-" + std::to_string(r.index) + "-" + c, ".txt");
-  if (writeOutput(x, name, text)) x.config += c + " " + name + "\n";
+  static const struct { const char* code; TableSource source; } kSources[] = {
+      {"OB", kiln::objectsSource}, {"HE", kiln::heroesSource},       {"SP", kiln::spellsSource},
+      {"CL", kiln::classesSource}, {"MO", kiln::monstersSource},     {"MT", kiln::monsterTableSource},
+  };
+  TableSource source = nullptr;
+  for (const auto& s : kSources)
+    if (c == s.code) source = s.source;
+  extractFile(
+      x, &f, &r, name,
+      [&r, source](Made& m) {
+        if (r.code == "TX" || r.code == "TG") m.ok = kiln::textsSource(r.code, r.data, r.length, m.text, m.why);
+        else if (source) m.ok = source(r.data, r.length, m.text, m.why);
+      },
+      line);
 }
 
 // Consecutive WA (or MP) records: one list and a file per wall (map).
+// A wall's number goes into its file, so its source is made here, in turn;
+// only the writing goes to the workers.
 size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, size_t first) {
   const std::string code = f.records[first].code;
   bool walls = code == "WA";
@@ -177,31 +247,33 @@ size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, si
   for (; i < f.records.size() && f.records[i].code == code; ++i) {
     const PdbRecord& r = f.records[i];
     std::string why, name;
-    bool ok;
+    Made made;
+    int number;
     if (walls) {
-      std::string text;
-      int number = x.wallSequence;
-      ok = kiln::wallSource(r.data, r.length, "wall " + std::to_string(number), text, why);
-      if (ok) {
-        name = uniqueName(x.taken, listFolder("walls", i - first, count) + "wall" + std::to_string(number), ".txt");
-        ok = writeOutput(x, name, text);
-      }
-      if (ok) list += std::to_string(x.wallSequence++) + " " + name + "\n";
+      number = x.wallSequence;
+      made.ok = kiln::wallSource(r.data, r.length, "wall " + std::to_string(number), made.text, why);
+      if (made.ok) name = uniqueName(x.taken, listFolder("walls", i - first, count) + "wall" + std::to_string(number), ".txt");
     } else {
-      std::vector<uint8_t> bytes;
-      ok = kiln::mapSource(r.data, r.length, bytes, why);
-      if (ok) {
-        std::string fallback = "map" + std::to_string(x.mapSequence);
-        name = uniqueName(x.taken, listFolder("maps", i - first, count) + safeName(kiln::mapName(r.data, r.length), fallback),
+      number = x.mapSequence;
+      made.ok = kiln::mapSource(r.data, r.length, made.bytes, why);
+      if (made.ok)
+        name = uniqueName(x.taken,
+                          listFolder("maps", i - first, count) + safeName(kiln::mapName(r.data, r.length), "map" + std::to_string(number)),
                           ".map");
-        ok = writeOutput(x, name, bytes.data(), bytes.size());
-      }
-      if (ok) list += std::to_string(x.mapSequence++) + " " + name + "\n";
     }
-    if (!ok && !why.empty()) notReproduced(x, f, r, why);
+    if (!made.ok) {
+      notReproduced(x, f, r, why);
+      continue;
+    }
+    ++(walls ? x.wallSequence : x.mapSequence);
+    extractFile(
+        x, &f, &r, name, [made = std::move(made)](Made& m) mutable { m = std::move(made); },
+        [&list, line = std::to_string(number) + " " + name + "\n"](const Made&) { list += line; });
   }
+  // The list is complete once every file's result is in.
+  x.work->settle();
   std::string listName = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-" + code, ".txt");
-  if (writeOutput(x, listName, list)) x.config += code + " " + listName + "\n";
+  writeOutput(x, listName, list, [&x, line = code + " " + listName + "\n"](const Made&) { x.config += line; });
   return i;
 }
 
@@ -211,14 +283,15 @@ int bitmapDepth(const std::string& c) {
 }
 
 // The picture behind one bitmap record, or why there is none.
-struct BitmapSource {
-  std::string why;
-  std::vector<uint8_t> bmp;
-  int compressFlag = 1;
+// What making a list's pictures needs of the extraction as it stood when
+// the list was reached: the workers make them while it goes on.
+struct BitmapContext {
+  int graphicsDepth = 0;
+  bool havePalette = false;
+  kiln::Palette palette{};
 };
 
-BitmapSource bitmapSourceOf(const Extraction& x, const PdbRecord& r, int depth) {
-  BitmapSource out;
+void bitmapSourceOf(const BitmapContext& x, const PdbRecord& r, int depth, Made& out) {
   kiln::DecodedBitmap bitmap;
   if (x.graphicsDepth && x.graphicsDepth != depth)
     out.why = "its bit depth differs from the build's first brush or tile list (" + std::to_string(x.graphicsDepth) + ")";
@@ -227,11 +300,11 @@ BitmapSource bitmapSourceOf(const Extraction& x, const PdbRecord& r, int depth) 
   else if (kiln::decodeBitmap(r.data, r.length, bitmap, out.why) && bitmap.depth != depth)
     out.why = "the bitmap's depth differs from its code's";
   else if (out.why.empty())
-    kiln::bitmapSource(bitmap, x.havePalette ? &x.palette : nullptr, out.bmp, out.compressFlag, out.why);
-  return out;
+    out.ok = kiln::bitmapSource(bitmap, x.havePalette ? &x.palette : nullptr, out.bytes, out.compressFlag, out.why);
 }
 
-// Consecutive bitmap records of one code: one list and a picture each.
+// Consecutive bitmap records of one code: one list and a picture each, the
+// bulk of an extraction's work; each picture depends on its record alone.
 size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, size_t first) {
   const std::string code = f.records[first].code;
   int depth = bitmapDepth(code);
@@ -239,42 +312,20 @@ size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, s
   int entry = 0;
   size_t count = runLength(f, first);
   std::string folder = stem + "-" + std::to_string(first) + "-" + code;
-  // The pictures are made a window at a time on two threads, then written
-  // and reported in record order: the bulk of an extraction's work, and
-  // each picture depends on its record alone.
-  constexpr size_t kWindow = 128;
-  std::vector<BitmapSource> sources;
-  for (size_t start = first; start < first + count; start += kWindow) {
-    const size_t end = std::min(first + count, start + kWindow);
-    sources.assign(end - start, {});
-    auto make = [&](size_t from) {
-      for (size_t i = start + from; i < end; i += 2) {
-        try {
-          sources[i - start] = bitmapSourceOf(x, f.records[i], depth);
-        } catch (const std::bad_alloc&) {
-          sources[i - start].why = "out of memory";
-        }
-      }
-    };
-    std::thread other = kit::startQuietThread([&make] { make(1); });
-    if (!other.joinable()) make(1);  // no second thread to be had: one does it all
-    make(0);
-    if (other.joinable()) other.join();
-    for (size_t i = start; i < end; ++i) {
-      const PdbRecord& r = f.records[i];
-      const BitmapSource& source = sources[i - start];
-      if (!source.why.empty()) {
-        notReproduced(x, f, r, source.why);
-        continue;
-      }
-      std::string name = uniqueName(x.taken, listFolder(folder, i - first, count) + std::to_string(r.index), ".bmp");
-      if (writeOutput(x, name, source.bmp.data(), source.bmp.size()))
-        list += std::to_string(entry++) + " " + name + " " + std::to_string(source.compressFlag) + "\n";
-    }
+  auto context = std::make_shared<const BitmapContext>(BitmapContext{x.graphicsDepth, x.havePalette, x.palette});
+  for (size_t i = first; i < first + count; ++i) {
+    const PdbRecord& r = f.records[i];
+    std::string name = uniqueName(x.taken, listFolder(folder, i - first, count) + std::to_string(r.index), ".bmp");
+    extractFile(
+        x, &f, &r, name, [context, &r, depth](Made& m) { bitmapSourceOf(*context, r, depth, m); },
+        [&list, &entry, name](const Made& m) {
+          list += std::to_string(entry++) + " " + name + " " + std::to_string(m.compressFlag) + "\n";
+        });
   }
   x.graphicsDepth = depth;
+  x.work->settle();
   std::string listName = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-" + code, ".txt");
-  if (writeOutput(x, listName, list)) x.config += code + " " + listName + "\n";
+  writeOutput(x, listName, list, [&x, line = code + " " + listName + "\n"](const Made&) { x.config += line; });
   return first + count;
 }
 
@@ -295,8 +346,8 @@ size_t paletteRecords(Extraction& x, const PdbFile& f, const std::string& stem, 
       ok = kiln::decodeShadeTable(f.records[i].data, f.records[i].length, shades[s], why);
     }
   }
-  std::vector<uint8_t> bmp;
-  if (ok) ok = kiln::paletteSource(palette, shades, bmp, why);
+  Made made;
+  if (ok) ok = kiln::paletteSource(palette, shades, made.bytes, why);
   if (!ok) {
     // The shade tables that came with it cannot be reproduced either.
     for (size_t k = first; k < i; ++k) notReproduced(x, f, f.records[k], k == first ? why : "its palette cannot be reproduced");
@@ -305,7 +356,10 @@ size_t paletteRecords(Extraction& x, const PdbFile& f, const std::string& stem, 
   x.palette = palette;
   x.havePalette = true;
   std::string name = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-PA", ".bmp");
-  if (writeOutput(x, name, bmp.data(), bmp.size())) x.config += "PA " + name + "\n";
+  made.ok = true;
+  extractFile(
+      x, &f, &r, name, [made = std::move(made)](Made& m) mutable { m = std::move(made); },
+      [&x, line = "PA " + name + "\n"](const Made&) { x.config += line; });
   return i;
 }
 
@@ -329,16 +383,15 @@ bool databaseLineAccepted(const PdbFile& f, std::string& why) {
 
 void extractDatabase(Extraction& x, const PdbFile& f, const std::string& stem) {
   std::string why;
-  if (!databaseLineAccepted(f, why)) {
-    std::printf("%s: the database cannot be reproduced: %s\n", f.path.c_str(), why.c_str());
-    x.config += "\n# " + stem + ": not extracted, no database line can give it\n";
-    ++x.unreproducible;
-    return;
-  }
-  if (!headerReproducible(f, why)) {
-    std::printf("%s: the database cannot be reproduced: %s\n", f.path.c_str(), why.c_str());
-    ++x.unreproducible;
-  }
+  const auto notThisDatabase = [&x, &f](const std::string& why, std::string line) {
+    inTurn(x, [&x, &f, why, line] {
+      std::printf("%s: the database cannot be reproduced: %s\n", f.path.c_str(), why.c_str());
+      x.config += line;
+      ++x.unreproducible;
+    });
+  };
+  if (!databaseLineAccepted(f, why)) return notThisDatabase(why, "\n# " + stem + ": not extracted, no database line can give it\n");
+  if (!headerReproducible(f, why)) notThisDatabase(why, "");
   std::string au = "AU";
   if (!f.records.empty() && f.records[0].code == "AU") {
     std::string text;
@@ -346,15 +399,15 @@ void extractDatabase(Extraction& x, const PdbFile& f, const std::string& stem) {
     else notReproduced(x, f, f.records[0], why);
   }
   const kiln::PdbHeader& h = f.header;
-  x.config += "\n!" + std::string(fourCC(h.type)) + ":" + stem + ":" + h.name + ":" + au + ":" +
-              std::to_string(h.version >> 8) + "." + std::to_string(h.version & 0xFF) + "\n";
+  addConfig(x, "\n!" + std::string(fourCC(h.type)) + ":" + stem + ":" + h.name + ":" + au + ":" +
+                   std::to_string(h.version >> 8) + "." + std::to_string(h.version & 0xFF) + "\n");
 
   for (size_t i = f.records.empty() || f.records[0].code != "AU" ? 0 : 1; i < f.records.size();) {
     const PdbRecord& r = f.records[i];
     const std::string& c = r.code;
     if (c == "RW" || c == "RT" || c == "RE") {
       std::string line;
-      if (kiln::stringSource(c, r.data, r.length, line, why)) x.config += line + "\n";
+      if (kiln::stringSource(c, r.data, r.length, line, why)) addConfig(x, line + "\n");
       else notReproduced(x, f, r, why);
     } else if (isTable(c)) {
       tableRecord(x, f, stem, r);
@@ -368,13 +421,10 @@ void extractDatabase(Extraction& x, const PdbFile& f, const std::string& stem) {
       i = paletteRecords(x, f, stem, i);
       continue;
     } else if (c == "FN") {
-      std::string text;
-      if (kiln::fontSource(r.data, r.length, text, why)) {
-        std::string name = uniqueName(x.taken, stem + "-" + std::to_string(r.index) + "-FN", ".txt");
-        if (writeOutput(x, name, text)) x.config += "FN " + name + "\n";
-      } else {
-        notReproduced(x, f, r, why);
-      }
+      std::string name = uniqueName(x.taken, stem + "-" + std::to_string(r.index) + "-FN", ".txt");
+      extractFile(
+          x, &f, &r, name, [&r](Made& m) { m.ok = kiln::fontSource(r.data, r.length, m.text, m.why); },
+          [&x, line = "FN " + name + "\n"](const Made&) { x.config += line; });
     } else if (findDecoder(c)) {
       notReproduced(x, f, r, "a shade table without the palette before it");
     } else {
@@ -418,29 +468,35 @@ int runExtract(const Args& args) {
                  dir.c_str());
     return 1;
   }
+  Extraction x;
+  x.dir = folder.string();
+  // A new DIR is filled under a temporary name and put in place whole at the
+  // end: one rename instead of one a file.
+  x.staged = stageNewFolder(x.outputs, folder);
   std::error_code ec;
-  const bool madeFolder = fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder)) {
+  const bool madeFolder = !x.staged && fs::create_directories(folder, ec);
+  if (!x.staged && !fs::is_directory(folder)) {
     std::fprintf(stderr, "ERROR: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
     return 1;
   }
 
+  // A thread a processor besides this one reads the databases, then makes
+  // and writes files while this one reads the records on; this one takes a
+  // share of their work when 512 files wait.
+  OrderedWork work(OrderedWork::workersForProcessors(), 512);
+  x.work = &work;
   int status = 0;
   std::vector<PdbFile> files;
-  for (const std::string& path : inputs) {
+  loadDatabases(inputs, work, [&](PdbFile&& f, bool loaded, int fileStatus) {
     // A database whose record list is partly bad is not extracted: its
     // records cannot be told apart for sure.
-    PdbFile f;
-    int fileStatus = 0;
-    if (loadDatabase(path, f, fileStatus) && fileStatus == 0) files.push_back(std::move(f));
-    else if (f.bytes.size() >= kiln::kHeaderSize) std::fprintf(stderr, "ERROR: %s is not extracted\n", path.c_str());
+    if (loaded && fileStatus == 0) files.push_back(std::move(f));
+    else if (f.bytes.size() >= kiln::kHeaderSize) std::fprintf(stderr, "ERROR: %s is not extracted\n", f.path.c_str());
     status |= fileStatus;
-  }
+  });
   // Brushes in other databases need the palette: its databases come first.
   std::stable_partition(files.begin(), files.end(), holdsPalette);
 
-  Extraction x;
-  x.dir = folder.string();
   if (madeFolder) madeByThisRun(x, (folder / "pdbs.cfg").parent_path().string());  // as writeOutput names it
   x.taken.insert("pdbs.cfg");
   x.config = "# Extracted by unkiln: AdventuresPath=<this folder's parent> kiln -fs pdbs.cfg\n!NAME:" + adventure + "\n";
@@ -450,7 +506,9 @@ int runExtract(const Args& args) {
     std::string stem = uniqueName(x.taken, safeName(base.substr(0, kMaxFileName - 10), "database"), "");
     extractDatabase(x, f, stem);
   }
+  work.settle();
   writeOutput(x, "pdbs.cfg", x.config);
+  work.settle();
   // Every file written whole goes into place, whatever failed on the way.
   if (!x.outputs.commit()) {
     kit::reportWriteFailure(x.outputs.failedPath());

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "kiln/pdb/pdb.h"
 #include "unkiln/commands.h"
@@ -97,6 +98,26 @@ bool loadDatabase(const std::string& path, PdbFile& file, int& status) {
   std::fprintf(stderr, "ERROR: %s: %s\n", path.c_str(), error.c_str());
   status = 1;
   return file.bytes.size() >= kiln::kHeaderSize;
+}
+
+void loadDatabases(const Args& paths, OrderedWork& work,
+                   const std::function<void(PdbFile&& file, bool loaded, int status)>& take) {
+  struct Read {
+    PdbFile file;
+    std::string error;
+    bool sound = false;
+  };
+  for (const std::string& path : paths) {
+    auto read = std::make_shared<Read>();
+    work.addTask([read, path] { read->sound = kiln::readPdb(path, read->file, read->error); },
+                 [read, path, &take] {
+                   if (read->sound) return take(std::move(read->file), true, 0);
+                   std::fprintf(stderr, "ERROR: %s: %s\n", path.c_str(), read->error.c_str());
+                   const bool loaded = read->file.bytes.size() >= kiln::kHeaderSize;
+                   take(std::move(read->file), loaded, 1);
+                 });
+  }
+  work.settle();
 }
 
 int runList(const Args& args) {

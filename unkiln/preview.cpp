@@ -374,18 +374,26 @@ int runPreview(const Args& args) {
   p.dir = fs::path(dir);
   p.scale = scale;
   std::error_code ec;
-  if (fs::create_directories(p.dir, ec)) p.outputs.folderIsNew((p.dir / "index.html").parent_path().string());
-  if (!fs::is_directory(p.dir)) {
+  // A new DIR is filled under a temporary name and put in place whole at the
+  // end: one rename instead of one a file.
+  const bool staged = stageNewFolder(p.outputs, p.dir);
+  if (!staged && fs::create_directories(p.dir, ec)) p.outputs.folderIsNew((p.dir / "index.html").parent_path().string());
+  if (!staged && !fs::is_directory(p.dir)) {
     std::fprintf(stderr, "ERROR: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
     return 1;
   }
   p.taken.insert("index.html");
 
+  // A thread a processor besides this one reads the databases, then
+  // describes tables, encodes and writes while this one draws; this one
+  // takes a share of their work when 64 pieces of it wait.
+  PictureWriter writer(p.outputs, OrderedWork::workersForProcessors(), 64);
+  p.writer = &writer;
   std::vector<PdbFile> files;
-  for (const std::string& path : inputs) {
-    PdbFile f;
-    if (loadDatabase(path, f, p.status)) files.push_back(std::move(f));
-  }
+  loadDatabases(inputs, writer, [&](PdbFile&& f, bool loaded, int status) {
+    if (loaded) files.push_back(std::move(f));
+    p.status |= status;
+  });
   PaletteSet given;
   if (!palettePath.empty()) {
     PdbFile f;
@@ -396,13 +404,6 @@ int runPreview(const Args& args) {
   }
 
   std::vector<PageDatabase> pages(files.size());
-  // A thread a processor besides this one describes tables, encodes and
-  // writes while this one draws; this one takes a share of their work when 64
-  // pieces of it wait. On two processors a second worker only made them
-  // take turns.
-  const unsigned processors = kit::usableProcessors();
-  PictureWriter writer(p.outputs, processors > 1 ? int(std::min(processors - 1, 3u)) : 0, 64);
-  p.writer = &writer;
   for (size_t n = 0; n < files.size(); ++n) {
     // Bitmaps of a database without a palette are drawn with the first
     // palette of the others, else the one given.

@@ -3,8 +3,11 @@
 // whatever the bytes, the name stays inside the output folder on every
 // system. A hostile database shared by someone else writes nowhere else.
 
+#include <filesystem>
 #include <set>
 #include <string>
+
+#include "common/output_file.h"
 
 namespace unkiln {
 
@@ -21,5 +24,11 @@ std::string safeName(const std::string& text, const std::string& fallback);
 // differ only in case (Windows would take them for one file). The name is
 // added to taken (kept in lower case).
 std::string uniqueName(std::set<std::string>& taken, const std::string& stem, const std::string& extension);
+
+// When the output folder dir does not exist yet, makes its parents and
+// stages it in outputs (kit::OutputBatch::stageFolder): the files go into
+// the new folder under their own names and the folder into place whole at
+// the end. True when staged; otherwise the caller makes dir as usual.
+bool stageNewFolder(kit::OutputBatch& outputs, const std::filesystem::path& dir);
 
 }  // namespace unkiln
