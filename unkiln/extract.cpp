@@ -106,31 +106,59 @@ struct Made {
 using Make = std::function<void(Made&)>;
 using Written = std::function<void(const Made&)>;
 
-// Writes DIR/relative whole (made by make on a worker), creating its folder.
-// An extraction writes thousands of files: they reach the disk together at
-// the end of the run (a sync each would take a hundred times longer than the
-// extraction). A file that already holds these bytes (an extraction run
-// again) is left as it is, so that its date does not change either. In turn,
-// a record that cannot be reproduced (r) or a failed write is reported, or
-// the file counted and written called.
-void extractFile(Extraction& x, const PdbFile* f, const PdbRecord* r, const std::string& relative, Make make,
-                 Written written = nullptr) {
+// Where a file goes: DIR/relative, its folder made here, in turn, and
+// whether this run made that folder (nothing to compare with then).
+struct Target {
+  std::string path;
+  bool fresh;
+};
+Target targetOf(Extraction& x, const std::string& relative) {
   const fs::path path = fs::path(x.dir) / fs::path(relative);
   std::error_code ec;
   const fs::path folder = path.parent_path();
   auto [seen, first] = x.folders.emplace(folder.string(), x.staged);
   if (first && !x.staged && fs::create_directories(folder, ec)) madeByThisRun(x, seen->first);
+  return {path.string(), seen->second};
+}
+
+// Writes a file whole, on any thread: 0, or the system's reason. An
+// extraction writes thousands of files: they reach the disk together at the
+// end of the run (a sync each would take a hundred times longer than the
+// extraction). A file that already holds these bytes (an extraction run
+// again) is left as it is, so that its date does not change either.
+int store(kit::OutputBatch& outputs, const Target& target, const void* bytes, size_t size) {
+  if (!target.fresh && kit::fileHolds(target.path, bytes, size)) return 0;
+  errno = 0;
+  if (outputs.add(target.path, bytes, size) == kit::OutputResult::written) return 0;
+  return errno ? errno : EIO;
+}
+
+// In turn: counts a file written, or reports why it was not.
+bool stored(Extraction& x, const Target& target, int error) {
+  if (error) {
+    errno = error;
+    kit::reportWriteFailure(target.path);
+    x.writeFailed = true;
+    return false;
+  }
+  ++x.files;
+  return true;
+}
+
+// Makes the file DIR/relative for record r (make, on a worker) and writes
+// it; then, in turn, reports a record that cannot be reproduced or a failed
+// write, or calls written.
+void extractFile(Extraction& x, const PdbFile* f, const PdbRecord* r, const std::string& relative, Make make,
+                 Written written = nullptr) {
   auto made = std::make_shared<Made>();
+  auto target = std::make_shared<const Target>(targetOf(x, relative));
   x.work->addTask(
-      [made, make = std::move(make), target = path.string(), fresh = seen->second, &outputs = x.outputs] {
+      [made, make = std::move(make), target, &outputs = x.outputs] {
         try {
           make(*made);
           if (!made->ok) return;
-          const void* bytes = made->text.empty() ? (const void*)made->bytes.data() : made->text.data();
-          const size_t size = made->text.empty() ? made->bytes.size() : made->text.size();
-          if (!fresh && kit::fileHolds(target, bytes, size)) return;
-          errno = 0;
-          if (outputs.add(target, bytes, size) != kit::OutputResult::written) made->error = errno ? errno : EIO;
+          made->error = made->text.empty() ? store(outputs, *target, made->bytes.data(), made->bytes.size())
+                                           : store(outputs, *target, made->text.data(), made->text.size());
         } catch (const std::bad_alloc&) {
           made->ok = false;
           made->why = "out of memory";
@@ -139,20 +167,21 @@ void extractFile(Extraction& x, const PdbFile* f, const PdbRecord* r, const std:
         made->text.shrink_to_fit();
         made->bytes = {};
       },
-      [&x, f, r, made, written = std::move(written), target = path.string()] {
+      [&x, f, r, made, written = std::move(written), target] {
         if (!made->ok) {
           if (r) notReproducedNow(x, *f, *r, made->why);
-          return;
+        } else if (stored(x, *target, made->error) && written) {
+          written(*made);
         }
-        if (made->error) {
-          errno = made->error;
-          kit::reportWriteFailure(target);
-          x.writeFailed = true;
-          return;
-        }
-        ++x.files;
-        if (written) written(*made);
       });
+}
+
+// A list of the files made before it, complete once their results are in:
+// written then, in turn, with its data line.
+void writeList(Extraction& x, const std::string& relative, std::shared_ptr<const std::string> list, std::string line) {
+  inTurn(x, [&x, target = targetOf(x, relative), list, line] {
+    if (stored(x, target, store(x.outputs, target, list->data(), list->size()))) x.config += line;
+  });
 }
 
 // A file whose bytes are known now.
@@ -241,7 +270,7 @@ void tableRecord(Extraction& x, const PdbFile& f, const std::string& stem, const
 size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, size_t first) {
   const std::string code = f.records[first].code;
   bool walls = code == "WA";
-  std::string list;
+  auto list = std::make_shared<std::string>();
   size_t count = runLength(f, first);
   size_t i = first;
   for (; i < f.records.size() && f.records[i].code == code; ++i) {
@@ -268,12 +297,10 @@ size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, si
     ++(walls ? x.wallSequence : x.mapSequence);
     extractFile(
         x, &f, &r, name, [made = std::move(made)](Made& m) mutable { m = std::move(made); },
-        [&list, line = std::to_string(number) + " " + name + "\n"](const Made&) { list += line; });
+        [list, line = std::to_string(number) + " " + name + "\n"](const Made&) { *list += line; });
   }
-  // The list is complete once every file's result is in.
-  x.work->settle();
   std::string listName = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-" + code, ".txt");
-  writeOutput(x, listName, list, [&x, line = code + " " + listName + "\n"](const Made&) { x.config += line; });
+  writeList(x, listName, list, code + " " + listName + "\n");
   return i;
 }
 
@@ -308,8 +335,11 @@ void bitmapSourceOf(const BitmapContext& x, const PdbRecord& r, int depth, Made&
 size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, size_t first) {
   const std::string code = f.records[first].code;
   int depth = bitmapDepth(code);
-  std::string list;
-  int entry = 0;
+  struct List {
+    std::string text;
+    int entries = 0;
+  };
+  auto list = std::make_shared<List>();
   size_t count = runLength(f, first);
   std::string folder = stem + "-" + std::to_string(first) + "-" + code;
   auto context = std::make_shared<const BitmapContext>(BitmapContext{x.graphicsDepth, x.havePalette, x.palette});
@@ -318,14 +348,13 @@ size_t bitmapRecords(Extraction& x, const PdbFile& f, const std::string& stem, s
     std::string name = uniqueName(x.taken, listFolder(folder, i - first, count) + std::to_string(r.index), ".bmp");
     extractFile(
         x, &f, &r, name, [context, &r, depth](Made& m) { bitmapSourceOf(*context, r, depth, m); },
-        [&list, &entry, name](const Made& m) {
-          list += std::to_string(entry++) + " " + name + " " + std::to_string(m.compressFlag) + "\n";
+        [list, name](const Made& m) {
+          list->text += std::to_string(list->entries++) + " " + name + " " + std::to_string(m.compressFlag) + "\n";
         });
   }
   x.graphicsDepth = depth;
-  x.work->settle();
   std::string listName = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-" + code, ".txt");
-  writeOutput(x, listName, list, [&x, line = code + " " + listName + "\n"](const Made&) { x.config += line; });
+  writeList(x, listName, std::shared_ptr<const std::string>(list, &list->text), code + " " + listName + "\n");
   return first + count;
 }
 
