@@ -387,7 +387,7 @@ int runPreview(const Args& args) {
   // A thread a processor besides this one reads the databases, then
   // describes tables, encodes and writes while this one draws; this one
   // takes a share of their work when 64 pieces of it wait.
-  PictureWriter writer(p.outputs, OrderedWork::workersForProcessors(), 64);
+  PictureWriter writer(p.outputs, OrderedWork::workersForProcessors(), 1024);
   p.writer = &writer;
   std::vector<PdbFile> files;
   loadDatabases(inputs, writer, [&](PdbFile&& f, bool loaded, int status) {
