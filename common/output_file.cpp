@@ -249,7 +249,9 @@ OutputResult OutputBatch::add(const std::string& path, const std::vector<Piece>&
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!staged_.empty() && path.size() > stagedFinal_.size() + 1 &&
-        path.compare(0, stagedFinal_.size(), stagedFinal_) == 0 && path[stagedFinal_.size()] == '/') {
+        path.compare(0, stagedFinal_.size(), stagedFinal_) == 0 && path[stagedFinal_.size()] == '/' &&
+        ("/" + path.substr(stagedFinal_.size()) + "/").find("/../") == std::string::npos) {
+      // (A path that climbs out of the folder is not in it.)
       relative = path.substr(stagedFinal_.size() + 1);
       // The folders of the staged tree are made as their first file comes.
       for (size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1)) {

@@ -205,6 +205,14 @@ TEST(OutputBatchPosix, AFolderThatExistsIsNotStaged) {
   fs::create_directories(dir.path("there"));
   EXPECT_FALSE(batch.stageFolder(dir.path("there")));
   EXPECT_FALSE(batch.stageFolder(dir.path("missing/parent")));
+  // A path that climbs out of a staged folder is not in it: the folder does
+  // not exist yet, so nothing can be written through it.
+  OutputBatch staged;
+  ASSERT_TRUE(staged.stageFolder(dir.path("new")));
+  EXPECT_EQ(staged.add(dir.path("new/../beside.txt"), "b", 1), OutputResult::createFailed);
+  ASSERT_TRUE(staged.commit());
+  EXPECT_TRUE(fs::is_directory(dir.path("new")));
+  EXPECT_FALSE(fs::exists(dir.path("beside.txt")));
 }
 #endif
 

@@ -92,9 +92,9 @@ void writeFailed(Preview& p, const std::string& path) {
   p.status = 1;
 }
 
-bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t size) {
+bool writeFile(Preview& p, const std::string& name, const std::vector<kit::OutputBatch::Piece>& pieces) {
   const fs::path path = p.dir / name;
-  if (p.outputs.add(path.string(), bytes, size) != kit::OutputResult::written) {
+  if (p.outputs.add(path.string(), pieces) != kit::OutputResult::written) {
     writeFailed(p, path.string());
     return false;
   }
@@ -102,51 +102,33 @@ bool writeFile(Preview& p, const std::string& name, const void* bytes, size_t si
   return true;
 }
 
+// A big sheet at a big scale would take gigabytes: such a picture gets the
+// largest scale that keeps it within kMaxPixels.
+int fileScale(const Picture& image, int scale) {
+  const size_t pixels = size_t(image.width()) * size_t(image.height());
+  while (scale > 1 && pixels * size_t(scale) * size_t(scale) > kMaxPixels) --scale;
+  return scale;
+}
+
 // Where the page shows a picture written: filled in once it is written.
 using Slot = std::function<PagePicture&()>;
 
-// Writes image, enlarged to the preview's scale, as stem.png (on a worker
-// thread), once for each stem: with the image's own colours, or with
-// colours[i] for its indexes when given. A stem whose colours are those of
-// an earlier one is shown with that one's file.
-void writePngs(Preview& p, const std::vector<std::pair<std::string, Slot>>& stems,
-               std::shared_ptr<const Picture> image, const std::vector<std::vector<uint32_t>>& colours = {}) {
-  // A big sheet at a big scale would take gigabytes: such a picture gets the
-  // largest scale that keeps it within kMaxPixels.
-  int scale = p.scale;
-  const size_t pixels = size_t(image->width()) * size_t(image->height());
-  while (scale > 1 && pixels * size_t(scale) * size_t(scale) > kMaxPixels) --scale;
-  std::vector<PictureWriter::File> files;
-  for (size_t i = 0; i < stems.size(); ++i) {
-    const std::vector<uint32_t> own = i < colours.size() ? colours[i] : std::vector<uint32_t>{};
-    std::vector<Slot> slots{stems[i].second};
-    bool same = false;
-    for (size_t j = 0; j < i && !same; ++j) same = !own.empty() && colours[j] == own;
-    if (same) continue;
-    for (size_t k = i + 1; k < stems.size(); ++k)
-      if (!own.empty() && k < colours.size() && colours[k] == own) slots.push_back(stems[k].second);
-    const std::string name = uniqueName(p.taken, stems[i].first, ".png");
-    const std::string path = (p.dir / name).string();
-    const PagePicture picture{name, image->width() * scale, image->height() * scale};
-    files.push_back({path, own, [&p, path, picture, slots](bool written, int error) {
-                       if (!written) {
-                         errno = error;
-                         writeFailed(p, path);
-                         return;
-                       }
-                       ++p.files;
-                       for (const Slot& slot : slots) slot() = picture;
-                     }});
-  }
-  if (!colours.empty()) {
-    p.writer->addVariants(std::move(files), image->indexed, scale);
-    return;
-  }
-  for (PictureWriter::File& f : files) p.writer->add(std::move(f.path), image, scale, std::move(f.done));
-}
-
+// Writes image, enlarged to the preview's scale, as stem.png on a worker
+// thread; slot shows it on the page once it is written.
 void writePng(Preview& p, const std::string& stem, std::shared_ptr<const Picture> image, Slot slot) {
-  writePngs(p, {{stem, std::move(slot)}}, std::move(image));
+  const int scale = fileScale(*image, p.scale);
+  const std::string name = uniqueName(p.taken, stem, ".png");
+  const std::string path = (p.dir / name).string();
+  const PagePicture picture{name, image->width() * scale, image->height() * scale};
+  p.writer->add(path, std::move(image), scale, [&p, path, picture, slot](bool written, int error) {
+    if (!written) {
+      errno = error;
+      writeFailed(p, path);
+      return;
+    }
+    ++p.files;
+    slot() = picture;
+  });
 }
 
 std::shared_ptr<const Picture> shared(Picture picture) {
@@ -164,43 +146,111 @@ struct ShadeGroup {
   std::vector<size_t> rows;  // their rows of the page
 };
 
+// A group's sheets, made on a worker: the names are taken in turn, the rest
+// is filled in there.
+struct SheetJob {
+  ShadeGroup group;
+  bool withContactSheet = false;
+  std::vector<std::string> names;  // the contact sheet's first when it is one of them, then P0 to P4
+  std::vector<Placement> placements;
+  int width = 0, height = 0, scale = 1;
+  std::vector<size_t> shownBy;  // each name's file: its own, or an earlier one of the same colours
+  std::vector<int> errors;      // errno of each file, 0 when written
+};
+
+void drawSheets(SheetJob& job, kit::OutputBatch& outputs, const fs::path& dir, int scale) {
+  const size_t n = job.names.size();
+  job.shownBy.resize(n);
+  for (size_t i = 0; i < n; ++i) job.shownBy[i] = i;
+  job.errors.assign(n, 0);
+  try {
+    std::vector<const kiln::DecodedBitmap*> bitmaps;
+    for (const auto& b : job.group.bitmaps) bitmaps.push_back(&b);
+    std::vector<const kiln::ShadeTable*> tables;
+    if (job.withContactSheet) tables.push_back(nullptr);
+    for (const auto& t : job.group.palette.shades) tables.push_back(&t);
+    SheetVariants v = sheetVariants(bitmaps, job.group.palette.palette, tables, kSheetWidth);
+    job.group.bitmaps = {};
+    job.placements = std::move(v.placements);
+    const Picture& first = v.apart.empty() ? v.pixels : v.apart.front();
+    job.width = first.width();
+    job.height = first.height();
+    job.scale = fileScale(first, scale);
+    const auto put = [&](size_t i, const std::vector<kit::OutputBatch::Piece>& pieces) {
+      errno = 0;
+      if (outputs.add((dir / job.names[i]).string(), pieces) != kit::OutputResult::written)
+        job.errors[i] = errno ? errno : EIO;
+    };
+    if (!v.apart.empty()) {
+      for (size_t i = 0; i < n; ++i) {
+        const std::vector<uint8_t> png = encodePng(job.scale > 1 ? enlarged(v.apart[i], job.scale) : v.apart[i]);
+        put(i, {{png.data(), png.size()}});
+      }
+      return;
+    }
+    // The files differ only in their colours: the rows are compressed once.
+    const Indexed big = job.scale > 1 ? enlarged(v.pixels.indexed, job.scale) : Indexed{};
+    const Indexed& image = job.scale > 1 ? big : v.pixels.indexed;
+    const std::vector<uint8_t> rows = idatChunk(compressedRows(image));
+    for (size_t i = 0; i < n; ++i) {
+      size_t same = 0;
+      while (same < i && v.colours[same] != v.colours[i]) ++same;
+      job.shownBy[i] = same;
+      if (same < i) continue;
+      const std::vector<uint8_t> head = pngHead(image, v.colours[i]);
+      put(i, {{head.data(), head.size()}, {rows.data(), rows.size()}, {pngTail().data(), pngTail().size()}});
+    }
+  } catch (const std::bad_alloc&) {
+    for (size_t i = 0; i < n; ++i) job.shownBy[i] = i;
+    job.errors.assign(n, ENOMEM);
+  }
+}
+
 // Writes each group's five shade sheets, and the contact sheet as a sixth
-// with the same pixels when the one group holds every bitmap drawn.
+// with the same pixels when the one group holds every bitmap drawn. Laying
+// out, drawing, compressing and writing the sheets of 2,000 brushes takes
+// as long as drawing hundreds of them, so it is done on a worker while the
+// drawing goes on; their places and files reach the page in turn.
 void writeShadeSheets(Preview& p, const std::string& stem, std::vector<ShadeGroup>& groups, bool withContactSheet,
                       PageDatabase& page) {
   for (size_t g = 0; g < groups.size(); ++g) {
-    ShadeGroup& group = groups[g];
-    std::vector<const kiln::DecodedBitmap*> bitmaps;
-    for (const auto& b : group.bitmaps) bitmaps.push_back(&b);
-    // The contact sheet first: P0, when it leaves every slot as it is, is
-    // shown from the contact sheet's file.
-    std::vector<const kiln::ShadeTable*> tables;
-    if (withContactSheet) tables.push_back(nullptr);
-    for (const auto& t : group.palette.shades) tables.push_back(&t);
-    SheetVariants v = sheetVariants(bitmaps, group.palette.palette, tables, kSheetWidth);
-    group.bitmaps.clear();
-
+    auto job = std::make_shared<SheetJob>();
+    job->group = std::move(groups[g]);
+    job->withContactSheet = withContactSheet;
+    std::vector<Slot> slots;
+    if (withContactSheet) {
+      job->names.push_back(uniqueName(p.taken, stem + "-sheet", ".png"));
+      slots.push_back([&page]() -> PagePicture& { return page.sheet; });
+    }
     const size_t k = page.shadeSets.size();
-    ShadeSheets& set = page.shadeSets.emplace_back();
-    set.width = v.apart.empty() ? v.pixels.width() : v.apart.front().width();
-    set.height = v.apart.empty() ? v.pixels.height() : v.apart.front().height();
-    for (size_t j = 0; j < group.rows.size(); ++j) {
-      PageRecord& row = page.records[group.rows[j]];
-      row.shadeSet = int(k);
-      row.shadeX = v.placements[j].x;
-      row.shadeY = v.placements[j].y;
-    }
+    page.shadeSets.emplace_back();
     const std::string name = stem + "-shades" + (g ? std::to_string(g + 1) : "");
-    std::vector<std::pair<std::string, Slot>> stems;
-    if (withContactSheet) stems.emplace_back(stem + "-sheet", [&page]() -> PagePicture& { return page.sheet; });
-    for (int s = 0; s < 5; ++s)
-      stems.emplace_back(name + "-P" + std::to_string(s),
-                         [&page, k, s]() -> PagePicture& { return page.shadeSets[k].sheets[s]; });
-    if (v.apart.empty()) {
-      writePngs(p, stems, shared(std::move(v.pixels)), v.colours);
-    } else {
-      for (size_t s = 0; s < stems.size(); ++s) writePng(p, stems[s].first, shared(std::move(v.apart[s])), stems[s].second);
+    for (int s = 0; s < 5; ++s) {
+      job->names.push_back(uniqueName(p.taken, name + "-P" + std::to_string(s), ".png"));
+      slots.push_back([&page, k, s]() -> PagePicture& { return page.shadeSets[k].sheets[s]; });
     }
+    p.writer->addTask([job, &p] { drawSheets(*job, p.outputs, p.dir, p.scale); },
+                      [job, &p, &page, k, slots] {
+                        ShadeSheets& set = page.shadeSets[k];
+                        set.width = job->width;
+                        set.height = job->height;
+                        for (size_t j = 0; j < job->group.rows.size() && j < job->placements.size(); ++j) {
+                          PageRecord& row = page.records[job->group.rows[j]];
+                          row.shadeSet = int(k);
+                          row.shadeX = job->placements[j].x;
+                          row.shadeY = job->placements[j].y;
+                        }
+                        for (size_t i = 0; i < job->names.size(); ++i) {
+                          const size_t file = job->shownBy[i];
+                          if (job->errors[file]) {
+                            errno = job->errors[file];
+                            if (file == i) writeFailed(p, (p.dir / job->names[file]).string());
+                            continue;
+                          }
+                          if (file == i) ++p.files;
+                          slots[i]() = PagePicture{job->names[file], job->width * job->scale, job->height * job->scale};
+                        }
+                      });
   }
 }
 
@@ -417,8 +467,14 @@ int runPreview(const Args& args) {
     previewDatabase(p, files[n], stem, outside, pages[n]);
   }
   writer.settle();
-  const std::string html = previewPage(pages, scale);
-  writeFile(p, "index.html", html.data(), html.size());
+  // The databases' sections side by side; the page is written from its
+  // parts as they stand (18 MB for the benchmark's tables).
+  const std::vector<std::string> parts =
+      pageParts(pages, scale, [&writer](std::function<void()> f) { writer.addTask(std::move(f), [] {}); });
+  writer.settle();
+  std::vector<kit::OutputBatch::Piece> pieces;
+  for (const std::string& part : parts) pieces.push_back({part.data(), part.size()});
+  writeFile(p, "index.html", pieces);
   if (!p.outputs.commit()) writeFailed(p, p.outputs.failedPath());
   std::printf("Previewed %zu database%s into %s (%d file%s): open %s\n", files.size(), files.size() == 1 ? "" : "s",
               p.dir.string().c_str(), p.files, p.files == 1 ? "" : "s",

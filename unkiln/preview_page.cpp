@@ -287,10 +287,12 @@ std::string escapeHtml(const std::string& text) {
   return out;
 }
 
-std::string previewPage(const std::vector<PageDatabase>& databases, int scale) {
-  std::string out =
-      "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"
-      "<title>";
+std::vector<std::string> pageParts(const std::vector<PageDatabase>& databases, int scale,
+                                   const std::function<void(std::function<void()>)>& inParallel) {
+  std::vector<std::string> parts(databases.size() + 2);
+  std::string& out = parts.front();
+  out = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"
+        "<title>";
   std::string names;
   for (const PageDatabase& d : databases) names += (names.empty() ? "" : ", ") + d.file;
   out += "Preview: " + escapeHtml(names) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
@@ -301,9 +303,19 @@ std::string previewPage(const std::vector<PageDatabase>& databases, int scale) {
   for (size_t i = 0; i < databases.size(); ++i)
     out += "<a href=\"#db" + std::to_string(i) + "\">" + escapeHtml(databases[i].file) + "</a>";
   out += "</nav>\n";
-  for (size_t i = 0; i < databases.size(); ++i) databaseSection(out, databases[i], i);
-  out += "</body>\n</html>\n";
-  return out;
+  for (size_t i = 0; i < databases.size(); ++i) {
+    std::string* section = &parts[i + 1];
+    const PageDatabase* d = &databases[i];
+    inParallel([section, d, i] { databaseSection(*section, *d, i); });
+  }
+  parts.back() = "</body>\n</html>\n";
+  return parts;
+}
+
+std::string previewPage(const std::vector<PageDatabase>& databases, int scale) {
+  std::string page;
+  for (const std::string& part : pageParts(databases, scale, [](std::function<void()> f) { f(); })) page += part;
+  return page;
 }
 
 }  // namespace unkiln

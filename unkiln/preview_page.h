@@ -2,6 +2,7 @@
 // index.html of a preview: one page that opens from its folder with no server,
 // no network and no scripts. Every text from a database is escaped.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,5 +59,10 @@ std::string fieldsHtml(const kiln::Node& fields);
 // The page; scale is the enlargement of the PNG files (the page shows small
 // pictures larger still, pixelated).
 std::string previewPage(const std::vector<PageDatabase>& databases, int scale);
+// The same in parts, one a database between the page's head and its end,
+// each database's handed to inParallel to be written (on another thread):
+// the parts are complete once the work given to it is done.
+std::vector<std::string> pageParts(const std::vector<PageDatabase>& databases, int scale,
+                                   const std::function<void(std::function<void()>)>& inParallel);
 
 }  // namespace unkiln

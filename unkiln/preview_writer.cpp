@@ -38,41 +38,4 @@ void PictureWriter::add(std::string path, std::shared_ptr<const Picture> picture
       [w] { w->done(w->error == 0, w->error); });
 }
 
-void PictureWriter::addVariants(std::vector<File> files, const Indexed& picture, int n) {
-  struct Shared {
-    Indexed size;  // width and height only
-    std::vector<uint8_t> rows;
-  };
-  auto shared = std::make_shared<Shared>();
-  try {
-    const Indexed big = n > 1 ? enlarged(picture, n) : Indexed{};
-    const Indexed& image = n > 1 ? big : picture;
-    shared->size.width = image.width;
-    shared->size.height = image.height;
-    shared->rows = idatChunk(compressedRows(image));
-  } catch (const std::bad_alloc&) {
-    for (File& f : files) f.done(false, ENOMEM);
-    return;
-  }
-  const std::vector<uint32_t> own = picture.colours;
-  for (File& f : files) {
-    auto file = std::make_shared<File>(std::move(f));
-    auto error = std::make_shared<int>(0);
-    addTask(
-        [this, shared, file, error, own] {
-          try {
-            const std::vector<uint8_t> head = pngHead(shared->size, file->colours.empty() ? own : file->colours);
-            errno = 0;
-            if (batch_.add(file->path, {{head.data(), head.size()},
-                                        {shared->rows.data(), shared->rows.size()},
-                                        {pngTail().data(), pngTail().size()}}) != kit::OutputResult::written)
-              *error = errno ? errno : EIO;
-          } catch (const std::bad_alloc&) {
-            *error = ENOMEM;
-          }
-        },
-        [file, error] { file->done(*error == 0, *error); });
-  }
-}
-
 }  // namespace unkiln

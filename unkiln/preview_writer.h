@@ -23,23 +23,10 @@ class PictureWriter : public OrderedWork {
   // workers threads; at most window pictures wait or are encoded at a time.
   PictureWriter(kit::OutputBatch& batch, int workers, size_t window);
 
-  // One file of a picture: its path, and the colours of its indexes when
-  // not the picture's own (an indexed picture written with several lists
-  // of colours is compressed once).
-  struct File {
-    std::string path;
-    std::vector<uint32_t> colours;
-    Done done;
-  };
-
   // Queues picture, enlarged n times, as the file path. While the window is
   // full, waits for the oldest; calls done for every picture finished before
   // it, in order.
   void add(std::string path, std::shared_ptr<const Picture> picture, int n, Done done);
-  // Files of one indexed picture, enlarged n times, that differ in their
-  // colours only (files[i].colours, or the picture's own): the rows are
-  // compressed once, here, and each file written on a worker of its own.
-  void addVariants(std::vector<File> files, const Indexed& picture, int n);
 
  private:
   kit::OutputBatch& batch_;
