@@ -509,13 +509,13 @@ int runExtract(const Args& args) {
     return 1;
   }
 
+  std::vector<PdbFile> files;  // before the workers, which stop before it goes
   // A thread a processor besides this one reads the databases, then makes
   // and writes files while this one reads the records on; this one takes a
   // share of their work when 512 files wait.
   OrderedWork work(OrderedWork::workersForProcessors(), 512);
   x.work = &work;
   int status = 0;
-  std::vector<PdbFile> files;
   loadDatabases(inputs, work, [&](PdbFile&& f, bool loaded, int fileStatus) {
     // A database whose record list is partly bad is not extracted: its
     // records cannot be told apart for sure.

@@ -437,9 +437,11 @@ int runPreview(const Args& args) {
   // A thread a processor besides this one reads the databases, then
   // describes tables, encodes and writes while this one draws; this one
   // takes a share of their work when 64 pieces of it wait.
+  // Declared before the workers, which stop before they go.
+  std::vector<PdbFile> files;
+  std::vector<PageDatabase> pages;
   PictureWriter writer(p.outputs, OrderedWork::workersForProcessors(), 1024);
   p.writer = &writer;
-  std::vector<PdbFile> files;
   loadDatabases(inputs, writer, [&](PdbFile&& f, bool loaded, int status) {
     if (loaded) files.push_back(std::move(f));
     p.status |= status;
@@ -453,7 +455,7 @@ int runPreview(const Args& args) {
     }
   }
 
-  std::vector<PageDatabase> pages(files.size());
+  pages.resize(files.size());
   for (size_t n = 0; n < files.size(); ++n) {
     // Bitmaps of a database without a palette are drawn with the first
     // palette of the others, else the one given.
