@@ -243,7 +243,15 @@ OutputResult OutputBatch::add(const std::string& path, const void* data, size_t 
   return add(path, std::vector<Piece>{{data, size}});
 }
 
+int OutputBatch::put(const std::string& path, const std::vector<Piece>& pieces) {
+  errno = 0;
+  if (add(path, pieces) == OutputResult::written) return 0;
+  return errno ? errno : EIO;
+}
+
 OutputResult OutputBatch::add(const std::string& path, const std::vector<Piece>& pieces) {
+  size_t size = 0;
+  for (const Piece& piece : pieces) size += piece.size;
   bool inNewFolder = false, inStaged = false;
   std::string relative;
   {
@@ -268,7 +276,7 @@ OutputResult OutputBatch::add(const std::string& path, const std::vector<Piece>&
       inNewFolder = std::find(newFolders_.rbegin(), newFolders_.rend(), folder) != newFolders_.rend();
     }
   }
-  if (inStaged) return addStaged(relative, pieces);
+  if (inStaged) return addStaged(relative, pieces, size);
   auto out = std::make_unique<AtomicFile>();
   if (!out->open(path, "wb", inNewFolder)) return OutputResult::createFailed;
   // The bytes are here whole: one write a piece, not a buffer's worth at a time.
@@ -282,8 +290,6 @@ OutputResult OutputBatch::add(const std::string& path, const std::vector<Piece>&
     errno = saved;
     return OutputResult::writeFailed;
   }
-  size_t size = 0;
-  for (const Piece& piece : pieces) size += piece.size;
   std::lock_guard<std::mutex> lock(mutex_);
   wrote(temp_list::folderOf(out->target), size);
   pending_.push_back(std::move(out));
@@ -326,7 +332,7 @@ bool OutputBatch::stageFolder(const std::string& folder) {
   return false;
 }
 
-OutputResult OutputBatch::addStaged(const std::string& relative, const std::vector<Piece>& pieces) {
+OutputResult OutputBatch::addStaged(const std::string& relative, const std::vector<Piece>& pieces, size_t size) {
   // Nobody else writes in the staged folder: the file is made under its own
   // name, and truncated should the same output come twice (the last wins,
   // as its rename would).
@@ -340,8 +346,6 @@ OutputResult OutputBatch::addStaged(const std::string& relative, const std::vect
   int err = written ? 0 : (errno ? errno : EIO);
   if (std::fclose(file) != 0 && !err) err = errno;
   if (!err) {
-    size_t size = 0;
-    for (const Piece& piece : pieces) size += piece.size;
     std::lock_guard<std::mutex> lock(mutex_);
     wrote(staged_, size);
     return OutputResult::written;

@@ -92,6 +92,9 @@ class OutputBatch {
     size_t size;
   };
   OutputResult add(const std::string& path, const std::vector<Piece>& pieces);
+  // The same for a caller that reports any failure alike: 0 when the file
+  // was added, otherwise the system's reason.
+  int put(const std::string& path, const std::vector<Piece>& pieces);
   // Says that folder was made by this process just now: the outputs added in
   // it are created without a look for a file they replace (two calls a file
   // fewer, for the thousands of files of an extraction into a new folder).
@@ -138,7 +141,7 @@ class OutputBatch {
   void wrote(const std::string& folder, size_t size);
   void joinFlusher();
 
-  OutputResult addStaged(const std::string& relative, const std::vector<Piece>& pieces);
+  OutputResult addStaged(const std::string& relative, const std::vector<Piece>& pieces, size_t size);
   bool commitStaged();
   bool moveStagedFiles();
   void removeStaged();

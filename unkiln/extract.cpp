@@ -128,9 +128,7 @@ Target targetOf(Extraction& x, const std::string& relative) {
 // again) is left as it is, so that its date does not change either.
 int store(kit::OutputBatch& outputs, const Target& target, const void* bytes, size_t size) {
   if (!target.fresh && kit::fileHolds(target.path, bytes, size)) return 0;
-  errno = 0;
-  if (outputs.add(target.path, bytes, size) == kit::OutputResult::written) return 0;
-  return errno ? errno : EIO;
+  return outputs.put(target.path, {{bytes, size}});
 }
 
 // In turn: counts a file written, or reports why it was not.
@@ -184,15 +182,21 @@ void writeList(Extraction& x, const std::string& relative, std::shared_ptr<const
   });
 }
 
-// A file whose bytes are known now.
-void writeOutput(Extraction& x, const std::string& relative, std::string text, Written written = nullptr) {
-  extractFile(
-      x, nullptr, nullptr, relative,
-      [text = std::move(text)](Made& m) mutable {
-        m.text = std::move(text);
-        m.ok = true;
-      },
-      std::move(written));
+// A file whose bytes are made already, here.
+void writeMade(Extraction& x, const PdbFile* f, const PdbRecord* r, const std::string& relative, Made made,
+               Written written = nullptr) {
+  extractFile(x, f, r, relative, [made = std::move(made)](Made& m) mutable { m = std::move(made); }, std::move(written));
+}
+Made madeText(std::string text) {
+  Made m;
+  m.text = std::move(text);
+  m.ok = true;
+  return m;
+}
+
+// Once written, the file's data line goes into the configuration.
+Written dataLine(Extraction& x, std::string line) {
+  return [&x, line = std::move(line)](const Made&) { x.config += line; };
 }
 
 // The folder of the n-th of count files of one list. A long list is split
@@ -239,14 +243,14 @@ using TableSource = bool (*)(const uint8_t*, size_t, std::string&, std::string&)
 void tableRecord(Extraction& x, const PdbFile& f, const std::string& stem, const PdbRecord& r) {
   const std::string& c = r.code;
   const std::string name = uniqueName(x.taken, stem + "-" + std::to_string(r.index) + "-" + c, ".txt");
-  const auto line = [&x, line = c + " " + name + "\n"](const Made&) { x.config += line; };
+  const Written line = dataLine(x, c + " " + name + "\n");
   if (c == "AC") {
     // Each AC record goes on from the rows of the one before.
     std::string text, why;
     std::vector<uint8_t> rows = x.acRows;
     if (!kiln::acTableSource(r.data, r.length, rows, text, why)) return notReproduced(x, f, r, why);
     x.acRows = rows;
-    return writeOutput(x, name, std::move(text), line);
+    return writeMade(x, &f, &r, name, madeText(std::move(text)), line);
   }
   static const struct { const char* code; TableSource source; } kSources[] = {
       {"OB", kiln::objectsSource}, {"HE", kiln::heroesSource},       {"SP", kiln::spellsSource},
@@ -295,9 +299,8 @@ size_t worldRecords(Extraction& x, const PdbFile& f, const std::string& stem, si
       continue;
     }
     ++(walls ? x.wallSequence : x.mapSequence);
-    extractFile(
-        x, &f, &r, name, [made = std::move(made)](Made& m) mutable { m = std::move(made); },
-        [list, line = std::to_string(number) + " " + name + "\n"](const Made&) { *list += line; });
+    writeMade(x, &f, &r, name, std::move(made),
+              [list, line = std::to_string(number) + " " + name + "\n"](const Made&) { *list += line; });
   }
   std::string listName = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-" + code, ".txt");
   writeList(x, listName, list, code + " " + listName + "\n");
@@ -386,9 +389,7 @@ size_t paletteRecords(Extraction& x, const PdbFile& f, const std::string& stem, 
   x.havePalette = true;
   std::string name = uniqueName(x.taken, stem + "-" + std::to_string(first) + "-PA", ".bmp");
   made.ok = true;
-  extractFile(
-      x, &f, &r, name, [made = std::move(made)](Made& m) mutable { m = std::move(made); },
-      [&x, line = "PA " + name + "\n"](const Made&) { x.config += line; });
+  writeMade(x, &f, &r, name, std::move(made), dataLine(x, "PA " + name + "\n"));
   return i;
 }
 
@@ -453,7 +454,7 @@ void extractDatabase(Extraction& x, const PdbFile& f, const std::string& stem) {
       std::string name = uniqueName(x.taken, stem + "-" + std::to_string(r.index) + "-FN", ".txt");
       extractFile(
           x, &f, &r, name, [&r](Made& m) { m.ok = kiln::fontSource(r.data, r.length, m.text, m.why); },
-          [&x, line = "FN " + name + "\n"](const Made&) { x.config += line; });
+          dataLine(x, "FN " + name + "\n"));
     } else if (findDecoder(c)) {
       notReproduced(x, f, r, "a shade table without the palette before it");
     } else {
@@ -526,7 +527,7 @@ int runExtract(const Args& args) {
   // Brushes in other databases need the palette: its databases come first.
   std::stable_partition(files.begin(), files.end(), holdsPalette);
 
-  if (madeFolder) madeByThisRun(x, (folder / "pdbs.cfg").parent_path().string());  // as writeOutput names it
+  if (madeFolder) madeByThisRun(x, (folder / "pdbs.cfg").parent_path().string());  // as targetOf names it
   x.taken.insert("pdbs.cfg");
   x.config = "# Extracted by unkiln: AdventuresPath=<this folder's parent> kiln -fs pdbs.cfg\n!NAME:" + adventure + "\n";
   for (const PdbFile& f : files) {
@@ -536,7 +537,7 @@ int runExtract(const Args& args) {
     extractDatabase(x, f, stem);
   }
   work.settle();
-  writeOutput(x, "pdbs.cfg", x.config);
+  writeMade(x, nullptr, nullptr, "pdbs.cfg", madeText(x.config));
   work.settle();
   // Every file written whole goes into place, whatever failed on the way.
   if (!x.outputs.commit()) {

@@ -92,12 +92,21 @@ void reportRecord(const PdbFile& file, const PdbRecord& record, const std::strin
                error.c_str());
 }
 
-bool loadDatabase(const std::string& path, PdbFile& file, int& status) {
-  std::string error;
-  if (kiln::readPdb(path, file, error)) return true;
+namespace {
+// What a database read comes to: its message when not sound, and whether
+// its sound records may be used.
+bool reportRead(const std::string& path, const PdbFile& file, bool sound, const std::string& error, int& status) {
+  if (sound) return true;
   std::fprintf(stderr, "ERROR: %s: %s\n", path.c_str(), error.c_str());
   status = 1;
   return file.bytes.size() >= kiln::kHeaderSize;
+}
+}  // namespace
+
+bool loadDatabase(const std::string& path, PdbFile& file, int& status) {
+  std::string error;
+  const bool sound = kiln::readPdb(path, file, error);
+  return reportRead(path, file, sound, error, status);
 }
 
 void loadDatabases(const Args& paths, OrderedWork& work,
@@ -111,10 +120,9 @@ void loadDatabases(const Args& paths, OrderedWork& work,
     auto read = std::make_shared<Read>();
     work.addTask([read, path] { read->sound = kiln::readPdb(path, read->file, read->error); },
                  [read, path, &take] {
-                   if (read->sound) return take(std::move(read->file), true, 0);
-                   std::fprintf(stderr, "ERROR: %s: %s\n", path.c_str(), read->error.c_str());
-                   const bool loaded = read->file.bytes.size() >= kiln::kHeaderSize;
-                   take(std::move(read->file), loaded, 1);
+                   int status = 0;
+                   const bool loaded = reportRead(path, read->file, read->sound, read->error, status);
+                   take(std::move(read->file), loaded, status);
                  });
   }
   work.settle();

@@ -92,14 +92,20 @@ void writeFailed(Preview& p, const std::string& path) {
   p.status = 1;
 }
 
-bool writeFile(Preview& p, const std::string& name, const std::vector<kit::OutputBatch::Piece>& pieces) {
-  const fs::path path = p.dir / name;
-  if (p.outputs.add(path.string(), pieces) != kit::OutputResult::written) {
-    writeFailed(p, path.string());
+// In turn: counts a file written, or reports why it was not (error).
+bool written(Preview& p, const std::string& path, int error) {
+  if (error) {
+    errno = error;
+    writeFailed(p, path);
     return false;
   }
   ++p.files;
   return true;
+}
+
+bool writeFile(Preview& p, const std::string& name, const std::vector<kit::OutputBatch::Piece>& pieces) {
+  const std::string path = (p.dir / name).string();
+  return written(p, path, p.outputs.put(path, pieces));
 }
 
 // A big sheet at a big scale would take gigabytes: such a picture gets the
@@ -120,14 +126,8 @@ void writePng(Preview& p, const std::string& stem, std::shared_ptr<const Picture
   const std::string name = uniqueName(p.taken, stem, ".png");
   const std::string path = (p.dir / name).string();
   const PagePicture picture{name, image->width() * scale, image->height() * scale};
-  p.writer->add(path, std::move(image), scale, [&p, path, picture, slot](bool written, int error) {
-    if (!written) {
-      errno = error;
-      writeFailed(p, path);
-      return;
-    }
-    ++p.files;
-    slot() = picture;
+  p.writer->add(path, std::move(image), scale, [&p, path, picture, slot](int error) {
+    if (written(p, path, error)) slot() = picture;
   });
 }
 
@@ -177,9 +177,7 @@ void drawSheets(SheetJob& job, kit::OutputBatch& outputs, const fs::path& dir, i
     job.height = first.height();
     job.scale = fileScale(first, scale);
     const auto put = [&](size_t i, const std::vector<kit::OutputBatch::Piece>& pieces) {
-      errno = 0;
-      if (outputs.add((dir / job.names[i]).string(), pieces) != kit::OutputResult::written)
-        job.errors[i] = errno ? errno : EIO;
+      job.errors[i] = outputs.put((dir / job.names[i]).string(), pieces);
     };
     if (!v.apart.empty()) {
       for (size_t i = 0; i < n; ++i) {
@@ -242,13 +240,10 @@ void writeShadeSheets(Preview& p, const std::string& stem, std::vector<ShadeGrou
                         }
                         for (size_t i = 0; i < job->names.size(); ++i) {
                           const size_t file = job->shownBy[i];
-                          if (job->errors[file]) {
-                            errno = job->errors[file];
-                            if (file == i) writeFailed(p, (p.dir / job->names[file]).string());
-                            continue;
-                          }
-                          if (file == i) ++p.files;
-                          slots[i]() = PagePicture{job->names[file], job->width * job->scale, job->height * job->scale};
+                          const bool shown = file == i ? written(p, (p.dir / job->names[i]).string(), job->errors[i])
+                                                       : job->errors[file] == 0;
+                          if (shown)
+                            slots[i]() = PagePicture{job->names[file], job->width * job->scale, job->height * job->scale};
                         }
                       });
   }

@@ -13,9 +13,7 @@ namespace {
 int writePicture(kit::OutputBatch& batch, const std::string& path, const Picture& picture, int scale) {
   try {
     const std::vector<uint8_t> png = scale > 1 ? encodePng(enlarged(picture, scale)) : encodePng(picture);
-    errno = 0;
-    if (batch.add(path, png.data(), png.size()) == kit::OutputResult::written) return 0;
-    return errno ? errno : EIO;
+    return batch.put(path, {{png.data(), png.size()}});
   } catch (const std::bad_alloc&) {
     return ENOMEM;
   }
@@ -35,7 +33,7 @@ void PictureWriter::add(std::string path, std::shared_ptr<const Picture> picture
         w->error = writePicture(batch_, w->path, *w->picture, n);
         w->picture.reset();
       },
-      [w] { w->done(w->error == 0, w->error); });
+      [w] { w->done(w->error); });
 }
 
 }  // namespace unkiln

@@ -16,9 +16,9 @@ namespace unkiln {
 
 class PictureWriter : public OrderedWork {
  public:
-  // Told on the caller's thread whether the file was added to the batch, and
-  // errno when not.
-  using Done = std::function<void(bool written, int error)>;
+  // Told on the caller's thread 0 when the file was added to the batch,
+  // else the system's reason.
+  using Done = std::function<void(int error)>;
 
   // workers threads; at most window pictures wait or are encoded at a time.
   PictureWriter(kit::OutputBatch& batch, int workers, size_t window);

@@ -45,7 +45,6 @@ std::string uniqueName(std::set<std::string>& taken, const std::string& stem, co
 
 bool stageNewFolder(kit::OutputBatch& outputs, const std::filesystem::path& dir) {
   std::error_code ec;
-  if (std::filesystem::symlink_status(dir, ec).type() != std::filesystem::file_type::not_found) return false;
   const std::filesystem::path parent = dir.parent_path();
   if (!parent.empty() && !std::filesystem::is_directory(parent, ec) && !std::filesystem::create_directories(parent, ec))
     return false;
