@@ -231,6 +231,35 @@ TEST(PreviewImage, PalettePngsDecodeAsTheirRgbaTwins) {
   }
 }
 
+// The stream's check: Adler-32 as zlib defines it, one byte at a time.
+uint32_t adlerByDefinition(const std::vector<uint8_t>& data) {
+  uint64_t a = 1, b = 0;
+  for (uint8_t byte : data) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  return uint32_t(b << 16 | a);
+}
+
+TEST(PreviewDeflate, TheStreamEndsWithTheAdlerCheckOfItsSource) {
+  const std::string word = "Wikipedia";
+  std::vector<uint8_t> stream = deflateFast(reinterpret_cast<const uint8_t*>(word.data()), word.size());
+  ASSERT_GE(stream.size(), 4u);
+  EXPECT_EQ(std::vector<uint8_t>(stream.end() - 4, stream.end()), (std::vector<uint8_t>{0x11, 0xE6, 0x03, 0x98}));
+  // Around the steps of sixteen bytes and the sums' overflow every 5,552,
+  // with bytes of 255 that make the sums largest.
+  std::mt19937 random(9);
+  for (size_t size : {0, 1, 15, 16, 17, 5551, 5552, 5553, 5568, 100000}) {
+    std::vector<uint8_t> data(size);
+    for (auto& byte : data) byte = random() % 4 ? 255 : uint8_t(random());
+    stream = deflateFast(data.data(), data.size());
+    const uint32_t check = adlerByDefinition(data);
+    EXPECT_EQ(std::vector<uint8_t>(stream.end() - 4, stream.end()),
+              (std::vector<uint8_t>{uint8_t(check >> 24), uint8_t(check >> 16), uint8_t(check >> 8), uint8_t(check)}))
+        << size;
+  }
+}
+
 TEST(PreviewDeflate, StreamsInflateToTheirSourceAndTheCrcIsPngs) {
   const std::string nine = "123456789";
   EXPECT_EQ(crc32(reinterpret_cast<const uint8_t*>(nine.data()), nine.size()), 0xCBF43926u);

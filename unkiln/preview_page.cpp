@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 namespace unkiln {
 
@@ -41,12 +42,78 @@ details { margin: 4px 0; }
 summary { cursor: pointer; }
 )";
 
-// A number as %lld writes it, without printf's cost: the page holds every
-// field of every table.
-void appendNumber(std::string& out, long long n) {
-  char text[24];
-  out.append(text, std::to_chars(text, text + sizeof text, n).ptr);
+bool plainHtml(unsigned char c) {
+  return c >= 0x20 && c < 0x7F ? c != '&' && c != '<' && c != '>' && c != '"' && c != '\''
+                               : c == '\t' || c == '\n' || c == '\r';
 }
+
+// Hands text to put(part, size) as it goes on the page: runs of plain
+// characters whole, the others as entities, references or \xNN.
+template <class Put>
+void escapeInto(const std::string& text, Put&& put) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    const char* plain = p;
+    while (p < end && plainHtml(static_cast<unsigned char>(*p))) ++p;
+    if (p > plain) put(plain, size_t(p - plain));
+    if (p == end) break;
+    const unsigned char c = static_cast<unsigned char>(*p++);
+    switch (c) {
+      case '&': put("&amp;", 5); break;
+      case '<': put("&lt;", 4); break;
+      case '>': put("&gt;", 4); break;
+      case '"': put("&quot;", 6); break;
+      case '\'': put("&#39;", 5); break;
+      default: {
+        char ref[12];
+        const int n = std::snprintf(ref, sizeof ref, c >= 0xA0 ? "&#x%02X;" : "\\x%02X", c);
+        put(ref, size_t(n));
+      }
+    }
+  }
+}
+
+// Text written through a pointer into room made ahead: a table's fields are
+// millions of cells, and a string's append costs a call and a check each.
+class Html {
+ public:
+  void put(const char* part, size_t size) {
+    room(size);
+    std::memcpy(at_, part, size);
+    at_ += size;
+  }
+  template <size_t N>
+  void put(const char (&literal)[N]) {
+    put(literal, N - 1);
+  }
+  void number(long long n) {
+    room(24);
+    at_ = std::to_chars(at_, at_ + 24, n).ptr;
+  }
+  void escaped(const std::string& text) {
+    escapeInto(text, [this](const char* part, size_t size) { put(part, size); });
+  }
+  std::string take() {
+    text_.resize(text_.empty() ? 0 : size_t(at_ - text_.data()));
+    at_ = end_ = nullptr;
+    return std::move(text_);
+  }
+
+ private:
+  void room(size_t size) {
+    if (size_t(end_ - at_) < size) grow(size);
+  }
+  void grow(size_t size) {
+    const size_t used = text_.empty() ? 0 : size_t(at_ - text_.data());
+    text_.resize(std::max(text_.size() * 2, used + size + 4096));
+    at_ = text_.data() + used;
+    end_ = text_.data() + text_.size();
+  }
+  std::string text_;
+  char* at_ = nullptr;
+  char* end_ = nullptr;
+};
 
 void append(std::string& out, const char* format, long long a, long long b = 0, long long c = 0) {
   char text[200];
@@ -66,12 +133,12 @@ void image(std::string& out, const PagePicture& p, int target, const std::string
 
 bool scalar(const Node& n) { return n.kind != Node::Kind::List && n.kind != Node::Kind::Object; }
 
-void render(std::string& out, const Node& n);
+void render(Html& out, const Node& n);
 
 // A list of objects is a table with a column per field, in order of first
 // appearance. The objects of a table nearly always have the same fields in
 // the same order, so each field is looked for first where its column is.
-void renderRows(std::string& out, const Node& list) {
+void renderRows(Html& out, const Node& list) {
   std::vector<std::string> keys;
   for (const Node& item : list.items)
     for (size_t j = 0; j < item.members.size(); ++j) {
@@ -79,16 +146,20 @@ void renderRows(std::string& out, const Node& list) {
       if ((j >= keys.size() || keys[j] != name) && std::find(keys.begin(), keys.end(), name) == keys.end())
         keys.push_back(name);
     }
-  out += "<table><tr><th>#</th>";
-  for (const std::string& k : keys) out += "<th>" + escapeHtml(k) + "</th>";
-  out += "</tr>\n";
+  out.put("<table><tr><th>#</th>");
+  for (const std::string& k : keys) {
+    out.put("<th>");
+    out.escaped(k);
+    out.put("</th>");
+  }
+  out.put("</tr>\n");
   for (size_t i = 0; i < list.items.size(); ++i) {
-    out += "<tr><td class=\"n\">";
-    appendNumber(out, (long long)i);
-    out += "</td>";
+    out.put("<tr><td class=\"n\">");
+    out.number((long long)i);
+    out.put("</td>");
     const auto& members = list.items[i].members;
     for (size_t j = 0; j < keys.size(); ++j) {
-      out += "<td>";
+      out.put("<td>");
       if (j < members.size() && members[j].first == keys[j]) {
         render(out, members[j].second);
       } else {
@@ -98,19 +169,24 @@ void renderRows(std::string& out, const Node& list) {
             break;
           }
       }
-      out += "</td>";
+      out.put("</td>");
     }
-    out += "</tr>\n";
+    out.put("</tr>\n");
   }
-  out += "</table>";
+  out.put("</table>");
 }
 
-void render(std::string& out, const Node& n) {
+void render(Html& out, const Node& n) {
   switch (n.kind) {
     case Node::Kind::Null: break;
-    case Node::Kind::Bool: out += n.flag ? "yes" : "no"; break;
-    case Node::Kind::Number: appendNumber(out, n.number); break;
-    case Node::Kind::Text: out += escapeHtml(n.text); break;
+    case Node::Kind::Bool:
+      if (n.flag)
+        out.put("yes");
+      else
+        out.put("no");
+      break;
+    case Node::Kind::Number: out.number(n.number); break;
+    case Node::Kind::Text: out.escaped(n.text); break;
     case Node::Kind::List: {
       bool objects = !n.items.empty(), plain = true;
       for (const Node& i : n.items) {
@@ -121,28 +197,30 @@ void render(std::string& out, const Node& n) {
         renderRows(out, n);
       } else if (plain) {
         for (size_t i = 0; i < n.items.size(); ++i) {
-          if (i) out += ", ";
+          if (i) out.put(", ");
           render(out, n.items[i]);
         }
       } else {
-        out += "<ol start=\"0\">";
+        out.put("<ol start=\"0\">");
         for (const Node& i : n.items) {
-          out += "<li>";
+          out.put("<li>");
           render(out, i);
-          out += "</li>";
+          out.put("</li>");
         }
-        out += "</ol>";
+        out.put("</ol>");
       }
       break;
     }
     case Node::Kind::Object:
-      out += "<table>";
+      out.put("<table>");
       for (const auto& m : n.members) {
-        out += "<tr><th>" + escapeHtml(m.first) + "</th><td>";
+        out.put("<tr><th>");
+        out.escaped(m.first);
+        out.put("</th><td>");
         render(out, m.second);
-        out += "</td></tr>";
+        out.put("</td></tr>");
       }
-      out += "</table>";
+      out.put("</table>");
       break;
   }
 }
@@ -199,7 +277,7 @@ void pictureFigure(std::string& out, const std::string& id, const PageRecord& r,
 void databaseSection(std::string& out, const PageDatabase& d, size_t n) {
   const std::string id = "db" + std::to_string(n);
   out += "<section id=\"" + id + "\">\n<h2>" + escapeHtml(d.file) + "</h2>\n";
-  render(out, d.header);
+  out += fieldsHtml(d.header);
   out += "\n<h3>Records</h3>\n<table><tr><th>index</th><th>offset</th><th>size</th><th>code</th>"
          "<th>summary</th></tr>\n";
   for (const PageRecord& r : d.records) {
@@ -259,31 +337,19 @@ void databaseSection(std::string& out, const PageDatabase& d, size_t n) {
 }  // namespace
 
 std::string fieldsHtml(const Node& fields) {
-  std::string out;
+  Html out;
   render(out, fields);
-  return out;
+  return out.take();
+}
+
+void appendEscaped(std::string& out, const std::string& text) {
+  escapeInto(text, [&out](const char* part, size_t size) { out.append(part, size); });
 }
 
 std::string escapeHtml(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (unsigned char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default:
-        if (c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) {
-          char ref[12];
-          std::snprintf(ref, sizeof ref, c >= 0xA0 ? "&#x%02X;" : "\\x%02X", c);
-          out += ref;
-        } else {
-          out += char(c);
-        }
-    }
-  }
+  appendEscaped(out, text);
   return out;
 }
 

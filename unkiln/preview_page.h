@@ -51,6 +51,8 @@ struct PageDatabase {
 // Text as HTML: markup characters as entities, bytes from 0x80 as Latin-1
 // character references, control characters as \xNN.
 std::string escapeHtml(const std::string& text);
+// The same appended to out.
+void appendEscaped(std::string& out, const std::string& text);
 
 // A record's fields as HTML tables: a list of objects is one table with a
 // column per field, an object a table of names and values.

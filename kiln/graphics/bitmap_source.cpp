@@ -41,6 +41,7 @@ bool grayTable(const DecodedBitmap& b, std::vector<uint32_t>& colours, std::vect
   }
   const uint8_t transparent = uint8_t(levels);
   colours.push_back(kTransparentEntry);
+  indices.resize(b.values.size());
   for (size_t i = 0; i < b.values.size(); ++i) indices[i] = b.opaque[i] ? b.values[i] : transparent;
   return true;
 }
@@ -50,6 +51,9 @@ struct SlotTable {
   Palette palette{};
   std::array<uint32_t, 256> bySlot{};
   std::array<int, 256> lowest{};
+  // Every slot its own colour, none pure red: which slots a picture draws
+  // changes nothing, so an unmasked picture's pixels need not be looked at.
+  bool plain = false;
 };
 
 // Worked out once per palette (per thread, as pictures are made on several):
@@ -68,6 +72,8 @@ const SlotTable& slotTable(const Palette& palette) {
     const int s = int(sorted[k] & 0xFF);
     t.lowest[s] = k > 0 && (sorted[k - 1] >> 8) == (sorted[k] >> 8) ? t.lowest[int(sorted[k - 1] & 0xFF)] : s;
   }
+  t.plain = true;
+  for (int s = 0; s < 256; ++s) t.plain = t.plain && t.lowest[s] == s && t.bySlot[s] != kTransparentEntry;
   made = true;
   return t;
 }
@@ -79,6 +85,12 @@ const SlotTable& slotTable(const Palette& palette) {
 // is set; the transparent pixels take an unused slot's entry.
 bool paletteTable(const DecodedBitmap& b, const Palette& palette, std::vector<uint32_t>& colours,
                   std::vector<uint8_t>& indices, std::string& why) {
+  const SlotTable& slots = slotTable(palette);
+  if (!b.masked && slots.plain) {
+    colours.assign(slots.bySlot.begin(), slots.bySlot.end());
+    indices = b.values;
+    return true;
+  }
   std::array<bool, 256> used{};
   bool anyTransparent = false;
   if (!b.masked) {
@@ -92,7 +104,6 @@ bool paletteTable(const DecodedBitmap& b, const Palette& palette, std::vector<ui
         anyTransparent = true;
     }
   }
-  const SlotTable& slots = slotTable(palette);
   const std::array<uint32_t, 256>& bySlot = slots.bySlot;
   const std::array<int, 256>& lowest = slots.lowest;
   char text[200];
@@ -122,6 +133,7 @@ bool paletteTable(const DecodedBitmap& b, const Palette& palette, std::vector<ui
     indices = b.values;
     return true;
   }
+  indices.resize(b.values.size());
   for (size_t i = 0; i < b.values.size(); ++i) indices[i] = b.opaque[i] ? b.values[i] : uint8_t(transparent);
   return true;
 }
@@ -151,7 +163,7 @@ bool bitmapSource(const DecodedBitmap& bitmap, const Palette* palette, std::vect
     return false;
   }
   std::vector<uint32_t> colours;
-  std::vector<uint8_t> indices(bitmap.values.size(), 0);
+  std::vector<uint8_t> indices;
   if (bitmap.depth == 8) {
     if (!palette) {
       why = "an 8-bit bitmap needs a palette, and the databases hold none";

@@ -127,8 +127,12 @@ bool objectsSource(const uint8_t* data, size_t length, std::string& text, std::s
       why = objectError(n, "holds bytes that its type does not set");
       return false;
     }
-    for (size_t c = 0; c < columns; ++c) text += (c ? " " : "") + cols[c];
-    text += "\n";
+    // Appended in place: 20,000 objects of 23 columns each.
+    for (size_t c = 0; c < columns; ++c) {
+      if (c) text += ' ';
+      text += cols[c];
+    }
+    text += '\n';
   }
   return true;
 }
