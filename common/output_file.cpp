@@ -250,50 +250,115 @@ int OutputBatch::put(const std::string& path, const std::vector<Piece>& pieces) 
 }
 
 OutputResult OutputBatch::add(const std::string& path, const std::vector<Piece>& pieces) {
-  size_t size = 0;
-  for (const Piece& piece : pieces) size += piece.size;
-  bool inNewFolder = false, inStaged = false;
-  std::string relative;
+  std::unique_ptr<Stream> stream = open(path);
+  append(*stream, pieces);
+  return finish(std::move(stream));
+}
+
+OutputBatch::Stream::~Stream() {
+  if (!staged) return;  // beside removes its own temporary file
+  std::fclose(staged);
+  std::remove(where.c_str());
+}
+
+std::unique_ptr<OutputBatch::Stream> OutputBatch::open(const std::string& path) {
+  auto stream = std::make_unique<Stream>();
+  const auto failed = [&stream] {
+    stream->error = errno ? errno : EIO;
+    stream->result = OutputResult::createFailed;
+    return std::move(stream);
+  };
+  bool inNewFolder = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!staged_.empty() && path.size() > stagedFinal_.size() + 1 &&
         path.compare(0, stagedFinal_.size(), stagedFinal_) == 0 && path[stagedFinal_.size()] == '/' &&
         ("/" + path.substr(stagedFinal_.size()) + "/").find("/../") == std::string::npos) {
       // (A path that climbs out of the folder is not in it.)
-      relative = path.substr(stagedFinal_.size() + 1);
+      const std::string relative = path.substr(stagedFinal_.size() + 1);
       // The folders of the staged tree are made as their first file comes.
       for (size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1)) {
         const std::string sub = relative.substr(0, slash);
         if (std::find(stagedFolders_.rbegin(), stagedFolders_.rend(), sub) != stagedFolders_.rend()) continue;
-        if (!temp_list::makeStagingFolder(staged_ + "/" + sub) && errno != EEXIST) return OutputResult::createFailed;
+        if (!temp_list::makeStagingFolder(staged_ + "/" + sub) && errno != EEXIST) return failed();
         stagedFolders_.push_back(sub);
       }
       stagedFiles_.push_back(relative);
-      inStaged = true;
+      stream->where = staged_ + "/" + relative;
     } else {
       // The latest folders first: files are added folder by folder.
       const std::string folder = temp_list::folderOf(path);
       inNewFolder = std::find(newFolders_.rbegin(), newFolders_.rend(), folder) != newFolders_.rend();
     }
   }
-  if (inStaged) return addStaged(relative, pieces, size);
-  auto out = std::make_unique<AtomicFile>();
-  if (!out->open(path, "wb", inNewFolder)) return OutputResult::createFailed;
-  // The bytes are here whole: one write a piece, not a buffer's worth at a time.
-  std::setvbuf(out->file, nullptr, _IONBF, 0);
-  bool written = true;
-  for (const Piece& piece : pieces) written = written && out->write(piece.data, piece.size);
-  // Closed now: a batch holds more files than a process may keep open.
-  if (!written || !out->finish(false)) {
-    int saved = errno;
-    out->discard();
-    errno = saved;
-    return OutputResult::writeFailed;
+  errno = 0;
+  if (!stream->where.empty()) {
+    // Nobody else writes in the staged folder: the file is made under its
+    // own name, and truncated should the same output come twice (the last
+    // wins, as its rename would).
+    stream->staged = std::fopen(stream->where.c_str(), "wb");
+    if (!stream->staged) return failed();
+    std::setvbuf(stream->staged, nullptr, _IONBF, 0);
+    return stream;
   }
+  stream->beside = std::make_unique<AtomicFile>();
+  if (!stream->beside->open(path, "wb", inNewFolder)) {
+    stream->beside.reset();
+    return failed();
+  }
+  // The bytes come in whole pieces: one write a piece, not a buffer's worth
+  // at a time.
+  std::setvbuf(stream->beside->file, nullptr, _IONBF, 0);
+  return stream;
+}
+
+void OutputBatch::append(Stream& stream, const std::vector<Piece>& pieces) {
+  if (stream.error) return;
+  FILE* file = stream.staged ? stream.staged : stream.beside->file;
+  size_t size = 0;
+  for (const Piece& piece : pieces) {
+    errno = 0;
+    if (piece.size != 0 && std::fwrite(piece.data, 1, piece.size, file) != piece.size) {
+      stream.error = errno ? errno : EIO;
+      stream.result = OutputResult::writeFailed;
+      return;
+    }
+    size += piece.size;
+  }
+  // Counted for the flush ahead as they are written: a page of megabytes
+  // starts on its way to the disk before it is closed.
   std::lock_guard<std::mutex> lock(mutex_);
-  wrote(temp_list::folderOf(out->target), size);
-  pending_.push_back(std::move(out));
-  return OutputResult::written;
+  wrote(stream.staged ? staged_ : temp_list::folderOf(stream.beside->target), size);
+}
+
+int OutputBatch::close(std::unique_ptr<Stream> stream) {
+  errno = 0;
+  if (finish(std::move(stream)) == OutputResult::written) return 0;
+  return errno ? errno : EIO;
+}
+
+OutputResult OutputBatch::finish(std::unique_ptr<Stream> stream) {
+  int err = stream->error;
+  const OutputResult result = err ? stream->result : OutputResult::writeFailed;
+  if (stream->staged) {
+    FILE* file = stream->staged;
+    stream->staged = nullptr;
+    if (std::fclose(file) != 0 && !err) err = errno ? errno : EIO;
+    if (!err) return OutputResult::written;
+    // Not left half-written for the folder's rename to put in place.
+    std::remove(stream->where.c_str());
+  } else if (!err) {
+    // Closed now: a batch holds more files than a process may keep open.
+    if (stream->beside->finish(false)) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pending_.push_back(std::move(stream->beside));
+      return OutputResult::written;
+    }
+    err = errno ? errno : EIO;
+  }
+  stream.reset();  // a temporary file beside goes with it
+  errno = err;
+  return result;
 }
 
 bool OutputBatch::stageFolder(const std::string& folder) {
@@ -330,30 +395,6 @@ bool OutputBatch::stageFolder(const std::string& folder) {
     if (err != EEXIST) return false;
   }
   return false;
-}
-
-OutputResult OutputBatch::addStaged(const std::string& relative, const std::vector<Piece>& pieces, size_t size) {
-  // Nobody else writes in the staged folder: the file is made under its own
-  // name, and truncated should the same output come twice (the last wins,
-  // as its rename would).
-  const std::string where = staged_ + "/" + relative;
-  FILE* file = std::fopen(where.c_str(), "wb");
-  if (!file) return OutputResult::createFailed;
-  std::setvbuf(file, nullptr, _IONBF, 0);
-  bool written = true;
-  for (const Piece& piece : pieces)
-    written = written && (piece.size == 0 || std::fwrite(piece.data, 1, piece.size, file) == piece.size);
-  int err = written ? 0 : (errno ? errno : EIO);
-  if (std::fclose(file) != 0 && !err) err = errno;
-  if (!err) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    wrote(staged_, size);
-    return OutputResult::written;
-  }
-  // Not left half-written for the folder's rename to put in place.
-  std::remove(where.c_str());
-  errno = err;
-  return OutputResult::writeFailed;
 }
 
 void OutputBatch::removeStaged() {

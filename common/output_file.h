@@ -95,6 +95,26 @@ class OutputBatch {
   // The same for a caller that reports any failure alike: 0 when the file
   // was added, otherwise the system's reason.
   int put(const std::string& path, const std::vector<Piece>& pieces);
+  // A file written in parts as they come, then one of the batch's outputs
+  // as if added whole: a page whose sections are ready one after another.
+  // open() creates it; a failure then or in append() is kept, the file
+  // removed, and close() tells it: 0 when the file was added, otherwise the
+  // system's reason. A stream never closed is removed when it goes. One
+  // thread at a time uses a stream; streams and add() may run side by side.
+  struct Stream {
+    std::unique_ptr<AtomicFile> beside;  // the temporary file beside the final one
+    FILE* staged = nullptr;              // or the file in the staged folder,
+    std::string where;                   // which is here
+    int error = 0;
+    OutputResult result = OutputResult::written;
+    Stream() = default;
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+    ~Stream();
+  };
+  std::unique_ptr<Stream> open(const std::string& path);
+  void append(Stream& stream, const std::vector<Piece>& pieces);
+  int close(std::unique_ptr<Stream> stream);
   // Says that folder was made by this process just now: the outputs added in
   // it are created without a look for a file they replace (two calls a file
   // fewer, for the thousands of files of an extraction into a new folder).
@@ -141,7 +161,8 @@ class OutputBatch {
   void wrote(const std::string& folder, size_t size);
   void joinFlusher();
 
-  OutputResult addStaged(const std::string& relative, const std::vector<Piece>& pieces, size_t size);
+  // What close() does, with add()'s kind of failure.
+  OutputResult finish(std::unique_ptr<Stream> stream);
   bool commitStaged();
   bool moveStagedFiles();
   void removeStaged();

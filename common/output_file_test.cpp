@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -181,6 +183,41 @@ TEST(OutputBatch, RenamesEveryFileTogetherAndCleansUpOnEveryOtherWayOut) {
     if (ending == committed) {
       EXPECT_EQ(read(dir.path("b/2499.txt")), "2499");
     }
+  }
+}
+
+// A page written part by part while pictures are added: once closed it is
+// one of the batch's outputs, in a folder staged (where folders are) or not;
+// a file dropped half-written or one that cannot be made leaves nothing.
+TEST(OutputBatch, AFileWrittenInPartsIsAddedWhenClosed) {
+  for (bool stage : {false, true}) {
+    SCOPED_TRACE(stage);
+    TempDir dir;
+    const std::string out = dir.path("out");
+    OutputBatch batch;
+    if (!(stage && batch.stageFolder(out))) fs::create_directories(out);
+    std::unique_ptr<OutputBatch::Stream> page = batch.open(out + "/index.html");
+    std::unique_ptr<OutputBatch::Stream> dropped = batch.open(out + "/dropped.html");
+    batch.append(*page, {{"<head>", 6}});
+    ASSERT_EQ(batch.add(out + "/a.png", "png", 3), OutputResult::written);
+    batch.append(*dropped, {{"half", 4}});
+    batch.append(*page, {{"<p>", 3}, {"", 0}, {"one", 3}});
+    batch.append(*page, {{"</p>", 4}});
+    dropped.reset();
+    EXPECT_FALSE(fs::exists(out + "/index.html"));
+    EXPECT_EQ(batch.close(std::move(page)), 0);
+    // Under a file, not a folder: it cannot be made, and says why at the end.
+    ASSERT_EQ(batch.add(out + "/x", "x", 1), OutputResult::written);
+    std::unique_ptr<OutputBatch::Stream> lost = batch.open(out + "/x/y.html");
+    batch.append(*lost, {{"never", 5}});
+    EXPECT_NE(batch.close(std::move(lost)), 0);
+    ASSERT_TRUE(batch.commit()) << std::strerror(errno);
+    EXPECT_EQ(read(out + "/index.html"), "<head><p>one</p>");
+    EXPECT_EQ(read(out + "/a.png"), "png");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(out)) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a.png", "index.html", "x"}));
   }
 }
 

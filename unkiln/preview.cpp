@@ -8,7 +8,11 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "common/files.h"
 #include "common/quiet_thread.h"
@@ -77,6 +81,7 @@ struct Preview {
   // sync at a time.
   kit::OutputBatch outputs;
   PictureWriter* writer = nullptr;
+  std::function<void()> betweenRecords;  // gives the page's sections that are ready to be made
 };
 
 // A record's message, after those of the pictures before it.
@@ -101,11 +106,6 @@ bool written(Preview& p, const std::string& path, int error) {
   }
   ++p.files;
   return true;
-}
-
-bool writeFile(Preview& p, const std::string& name, const std::vector<kit::OutputBatch::Piece>& pieces) {
-  const std::string path = (p.dir / name).string();
-  return written(p, path, p.outputs.put(path, pieces));
 }
 
 // A big sheet at a big scale would take gigabytes: such a picture gets the
@@ -190,14 +190,30 @@ void drawSheets(SheetJob& job, kit::OutputBatch& outputs, const fs::path& dir, i
     const Indexed big = job.scale > 1 ? enlarged(v.pixels.indexed, job.scale) : Indexed{};
     const Indexed& image = job.scale > 1 ? big : v.pixels.indexed;
     const std::vector<uint8_t> rows = idatChunk(compressedRows(image));
+    std::vector<size_t> files;  // those of colours of their own
     for (size_t i = 0; i < n; ++i) {
       size_t same = 0;
       while (same < i && v.colours[same] != v.colours[i]) ++same;
       job.shownBy[i] = same;
-      if (same < i) continue;
-      const std::vector<uint8_t> head = pngHead(image, v.colours[i]);
-      put(i, {{head.data(), head.size()}, {rows.data(), rows.size()}, {pngTail().data(), pngTail().size()}});
+      if (same == i) files.push_back(i);
     }
+    // Five files of megabytes each: on two processors at once when there
+    // are two, as this is often the last work of the preview.
+    const auto writeEvery = [&](size_t first, size_t step) {
+      for (size_t f = first; f < files.size(); f += step) {
+        try {
+          const std::vector<uint8_t> head = pngHead(image, v.colours[files[f]]);
+          put(files[f], {{head.data(), head.size()}, {rows.data(), rows.size()}, {pngTail().data(), pngTail().size()}});
+        } catch (const std::bad_alloc&) {
+          job.errors[files[f]] = ENOMEM;
+        }
+      }
+    };
+    std::thread other;
+    if (files.size() > 1 && rows.size() > (size_t(1) << 20) && kit::usableProcessors() > 1)
+      other = kit::startQuietThread([&writeEvery] { writeEvery(1, 2); });
+    writeEvery(0, other.joinable() ? 2 : 1);
+    if (other.joinable()) other.join();
   } catch (const std::bad_alloc&) {
     for (size_t i = 0; i < n; ++i) job.shownBy[i] = i;
     job.errors.assign(n, ENOMEM);
@@ -285,13 +301,13 @@ void describeTable(Preview& p, const PdbFile& f, const PdbRecord& r, PageDatabas
 
 void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, const PaletteSet& outside,
                      PageDatabase& page) {
-  page.file = fs::path(f.path).filename().string();
   page.header = headerNode(f);
   PaletteSet latest, own;
   firstPalette(f, own);
   std::vector<std::shared_ptr<const Picture>> drawn;  // the bitmaps, for the contact sheet
   std::vector<ShadeGroup> groups;
   for (size_t i = 0; i < f.records.size(); ++i) {
+    if (p.betweenRecords) p.betweenRecords();
     const PdbRecord& r = f.records[i];
     // A row a record; its pictures are filled in by index when written.
     const size_t n = page.records.size();
@@ -385,6 +401,107 @@ void previewDatabase(Preview& p, const PdbFile& f, const std::string& stem, cons
   }
 }
 
+// index.html, written section by section: a database's section is made on
+// a worker once all the work of the database is in, and added to the file
+// in turn. The page of an adventure's tables (18 MB for the benchmark's) is
+// then on its way to the disk while the pictures after it are drawn, not
+// all made and written at the end.
+class PageWriter {
+ public:
+  PageWriter(Preview& preview, std::vector<PageDatabase>& databases) : p(preview), pages(databases) {}
+  PageWriter(const PageWriter&) = delete;
+  PageWriter& operator=(const PageWriter&) = delete;
+  ~PageWriter() { stopAppending(); }
+
+  // Once the databases are known: the file and its head. The sections are
+  // added by a thread of their own: megabytes of them would hold up the
+  // drawing thread, which gives the workers their work.
+  void start(int scale) {
+    file_ = p.outputs.open((p.dir / "index.html").string());
+    std::vector<std::string> names;
+    for (const PageDatabase& d : pages) names.push_back(d.file);
+    const std::string head = pageHead(names, scale);
+    p.outputs.append(*file_, {{head.data(), head.size()}});
+    appender_ = kit::startQuietThread([this] { appendQueued(); });
+  }
+
+  // Comes in turn after all the work of the database just given.
+  void databaseGiven() {
+    p.writer->addTask(nullptr, [this] { ++ready_; });
+  }
+
+  void giveReady() {
+    for (; given_ < ready_; ++given_) {
+      const size_t n = given_;
+      auto text = std::make_shared<std::string>();
+      p.writer->addTask(
+          [this, n, text] {
+            *text = pageSection(pages[n], n);
+            // The fields are on the page now: their memory goes back.
+            for (PageRecord& r : pages[n].records) std::string().swap(r.fields);
+          },
+          [this, text] { append(text); });
+    }
+  }
+
+  // Once every database was given: the last sections, the end, and the file
+  // counted or reported.
+  void finish() {
+    p.writer->settle();
+    giveReady();
+    p.writer->settle();
+    stopAppending();
+    p.outputs.append(*file_, {{pageEnd(), std::strlen(pageEnd())}});
+    written(p, (p.dir / "index.html").string(), p.outputs.close(std::move(file_)));
+  }
+
+ private:
+  // In turn: the section goes to the appending thread, or is added here
+  // when there is none.
+  void append(std::shared_ptr<std::string> text) {
+    if (!appender_.joinable()) {
+      p.outputs.append(*file_, {{text->data(), text->size()}});
+      return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(text));
+    wake_.notify_one();
+  }
+
+  void appendQueued() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) return;  // stopping, and all added
+      std::shared_ptr<std::string> text = std::move(queue_.front());
+      queue_.pop_front();
+      lock.unlock();
+      p.outputs.append(*file_, {{text->data(), text->size()}});
+      text.reset();
+      lock.lock();
+    }
+  }
+
+  void stopAppending() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    if (appender_.joinable()) appender_.join();
+  }
+
+  Preview& p;
+  std::vector<PageDatabase>& pages;
+  std::unique_ptr<kit::OutputBatch::Stream> file_;
+  size_t ready_ = 0, given_ = 0;  // databases whose work is all in; sections given to the workers
+  std::thread appender_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::shared_ptr<std::string>> queue_;
+  bool stopping_ = false;
+};
+
 }  // namespace
 
 int runPreview(const Args& args) {
@@ -431,10 +548,11 @@ int runPreview(const Args& args) {
 
   // A thread a processor besides this one reads the databases, then
   // describes tables, encodes and writes while this one draws; this one
-  // takes a share of their work when 64 pieces of it wait.
+  // takes a share of their work when 1,024 pieces of it wait.
   // Declared before the workers, which stop before they go.
   std::vector<PdbFile> files;
   std::vector<PageDatabase> pages;
+  PageWriter page(p, pages);
   PictureWriter writer(p.outputs, OrderedWork::workersForProcessors(), 1024);
   p.writer = &writer;
   loadDatabases(inputs, writer, [&](PdbFile&& f, bool loaded, int status) {
@@ -451,6 +569,9 @@ int runPreview(const Args& args) {
   }
 
   pages.resize(files.size());
+  for (size_t n = 0; n < files.size(); ++n) pages[n].file = fs::path(files[n].path).filename().string();
+  page.start(scale);
+  p.betweenRecords = [&page] { page.giveReady(); };
   for (size_t n = 0; n < files.size(); ++n) {
     // Bitmaps of a database without a palette are drawn with the first
     // palette of the others, else the one given.
@@ -462,16 +583,10 @@ int runPreview(const Args& args) {
     if (base.size() > 4 && base.compare(base.size() - 4, 4, ".pdb") == 0) base.resize(base.size() - 4);
     const std::string stem = uniqueName(p.taken, safeName(base, "database"), "");
     previewDatabase(p, files[n], stem, outside, pages[n]);
+    page.databaseGiven();
   }
-  writer.settle();
-  // The databases' sections side by side; the page is written from its
-  // parts as they stand (18 MB for the benchmark's tables).
-  const std::vector<std::string> parts =
-      pageParts(pages, scale, [&writer](std::function<void()> f) { writer.addTask(std::move(f), [] {}); });
-  writer.settle();
-  std::vector<kit::OutputBatch::Piece> pieces;
-  for (const std::string& part : parts) pieces.push_back({part.data(), part.size()});
-  writeFile(p, "index.html", pieces);
+  page.finish();
+  p.betweenRecords = nullptr;
   if (!p.outputs.commit()) writeFailed(p, p.outputs.failedPath());
   std::printf("Previewed %zu database%s into %s (%d file%s): open %s\n", files.size(), files.size() == 1 ? "" : "s",
               p.dir.string().c_str(), p.files, p.files == 1 ? "" : "s",

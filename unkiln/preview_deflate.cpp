@@ -1,9 +1,14 @@
 #include "unkiln/preview_deflate.h"
 
 #include <algorithm>
+#include <atomic>
 #include <array>
 #include <bit>
 #include <cstring>
+#include <new>
+#include <thread>
+
+#include "common/quiet_thread.h"
 
 namespace unkiln {
 
@@ -133,15 +138,14 @@ uint32_t adler32(const uint8_t* data, size_t length) {
 constexpr int kHashBits = 13;
 constexpr size_t kWindow = 32768;
 
-}  // namespace
-
-std::vector<uint8_t> deflateFast(const uint8_t* data, size_t length) {
-  std::vector<uint8_t> out(2 + length + length / 8 + 16);
-  out[0] = 0x78;  // deflate, 32 KB window
-  out[1] = 0x01;  // no dictionary; the header's check bits
-  BitWriter w{out.data() + 2};
-  w.put(1, 1);  // the last block
-  w.put(1, 2);  // fixed codes
+// The blocks of data into out (room for length + length / 8 + 16 bytes),
+// from a byte's start; returns the end. A last part ends the stream. Any
+// other ends on a byte, after an empty stored block, so that the next part's
+// blocks may follow it as they are.
+uint8_t* deflateBlocks(const uint8_t* data, size_t length, bool lastPart, uint8_t* out) {
+  BitWriter w{out};
+  w.put(lastPart ? 1 : 0, 1);  // the last block or not
+  w.put(1, 2);                 // fixed codes
   // Where each 4-byte value was last seen, plus one (0: never), by hash.
   std::vector<uint32_t> last(size_t(1) << kHashBits, 0);
   size_t i = 0, misses = 0;
@@ -174,9 +178,87 @@ std::vector<uint8_t> deflateFast(const uint8_t* data, size_t length) {
   }
   for (; i < length; ++i) w.put(kTables.literal[data[i]].bits, kTables.literal[data[i]].length);
   w.put(0, 7);  // end of block: symbol 256
+  if (!lastPart) {
+    w.put(0, 3);  // a stored block, not the last,
+    w.flush();    // from the next byte,
+    const uint8_t empty[4] = {0x00, 0x00, 0xFF, 0xFF};  // of no bytes
+    std::memcpy(w.out, empty, 4);
+    w.out += 4;
+  }
   w.flush();
-  out.resize(size_t(w.out - out.data()));
-  const uint32_t check = adler32(data, length);
+  return w.out;
+}
+
+// The Adler-32 of two pieces end to end, from the check of each and the
+// second's length: the second's sums each gain what the first brought.
+uint32_t adler32Joined(uint32_t first, uint32_t second, size_t secondLength) {
+  constexpr uint64_t kBase = 65521;
+  const uint64_t n = secondLength % kBase;
+  const uint64_t a1 = first & 0xFFFF, b1 = first >> 16, a2 = second & 0xFFFF, b2 = second >> 16;
+  // a = a1 + a2 - 1; b = b1 + b2 + n * (a1 - 1), all modulo the base.
+  const uint64_t a = (a1 + a2 + kBase - 1) % kBase;
+  const uint64_t b = (b1 + b2 + n * ((a1 + kBase - 1) % kBase)) % kBase;
+  return uint32_t(b << 16 | a);
+}
+
+// A sheet of thousands of pictures is megabytes of rows: they are coded in
+// parts of this size, side by side on the processors there are. The parts
+// depend on the length alone, so the bytes are the same on any machine.
+constexpr size_t kPart = size_t(1) << 20;
+
+}  // namespace
+
+std::vector<uint8_t> deflateFast(const uint8_t* data, size_t length) {
+  const size_t parts = length <= kPart ? 1 : (length + kPart - 1) / kPart;
+  std::vector<std::vector<uint8_t>> coded(parts);
+  std::vector<uint32_t> checks(parts);
+  std::atomic<size_t> next{0};
+  const auto codeParts = [&] {
+    for (size_t k; (k = next++) < parts;) {
+      const size_t from = k * kPart, n = std::min(length - from, parts == 1 ? length : kPart);
+      std::vector<uint8_t>& out = coded[k];
+      const size_t head = k == 0 ? 2 : 0;
+      out.resize(head + n + n / 8 + 16);
+      if (k == 0) {
+        out[0] = 0x78;  // deflate, 32 KB window
+        out[1] = 0x01;  // no dictionary; the header's check bits
+      }
+      out.resize(size_t(deflateBlocks(data + from, n, k + 1 == parts, out.data() + head) - out.data()));
+      checks[k] = adler32(data + from, n);
+    }
+  };
+  std::vector<std::thread> helpers;
+  std::atomic<bool> outOfMemory{false};
+  const size_t processors = kit::usableProcessors();
+  for (size_t h = 1; h < parts && h < processors; ++h) {
+    std::thread t = kit::startQuietThread([&] {
+      try {
+        codeParts();
+      } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+      }
+    });
+    if (!t.joinable()) break;
+    helpers.push_back(std::move(t));
+  }
+  try {
+    codeParts();
+  } catch (const std::bad_alloc&) {
+    outOfMemory = true;
+  }
+  for (std::thread& t : helpers) t.join();
+  if (outOfMemory) throw std::bad_alloc();  // as for a stream made in one piece
+
+  size_t total = 4;
+  for (const std::vector<uint8_t>& part : coded) total += part.size();
+  std::vector<uint8_t> out = std::move(coded[0]);
+  out.reserve(total);
+  uint32_t check = checks[0];
+  for (size_t k = 1; k < parts; ++k) {
+    out.insert(out.end(), coded[k].begin(), coded[k].end());
+    check = adler32Joined(check, checks[k], std::min(kPart, length - k * kPart));
+    std::vector<uint8_t>().swap(coded[k]);
+  }
   for (int s = 24; s >= 0; s -= 8) out.push_back(uint8_t(check >> s));
   return out;
 }

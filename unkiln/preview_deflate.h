@@ -12,7 +12,10 @@
 
 namespace unkiln {
 
-// A whole zlib stream (header, one fixed-code block, Adler-32) of data.
+// A whole zlib stream (header, fixed-code blocks, Adler-32) of data. Data of
+// more than a megabyte (a contact sheet's rows) is coded in parts of one,
+// side by side on the processors there are; the bytes depend on the data
+// alone.
 std::vector<uint8_t> deflateFast(const uint8_t* data, size_t length);
 
 // The CRC-32 of PNG chunks (and zip), eight bytes a step.

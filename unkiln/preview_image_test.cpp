@@ -249,7 +249,7 @@ TEST(PreviewDeflate, TheStreamEndsWithTheAdlerCheckOfItsSource) {
   // Around the steps of sixteen bytes and the sums' overflow every 5,552,
   // with bytes of 255 that make the sums largest.
   std::mt19937 random(9);
-  for (size_t size : {0, 1, 15, 16, 17, 5551, 5552, 5553, 5568, 100000}) {
+  for (size_t size : {0, 1, 15, 16, 17, 5551, 5552, 5553, 5568, 100000, (3 << 20) + 7}) {
     std::vector<uint8_t> data(size);
     for (auto& byte : data) byte = random() % 4 ? 255 : uint8_t(random());
     stream = deflateFast(data.data(), data.size());
@@ -264,7 +264,7 @@ TEST(PreviewDeflate, StreamsInflateToTheirSourceAndTheCrcIsPngs) {
   const std::string nine = "123456789";
   EXPECT_EQ(crc32(reinterpret_cast<const uint8_t*>(nine.data()), nine.size()), 0xCBF43926u);
   std::mt19937 random(5);
-  for (size_t size : {0, 1, 5, 300, 5000, 70000}) {
+  for (size_t size : {0, 1, 5, 300, 5000, 70000, (1 << 20) + 1, (5 << 20) / 2}) {
     std::vector<uint8_t> data(size);
     for (size_t i = 0; i < size; ++i) data[i] = random() % 3 ? uint8_t(i % 4) : uint8_t(random());  // runs and noise
     std::vector<uint8_t> stream = deflateFast(data.data(), data.size());

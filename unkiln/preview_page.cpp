@@ -87,6 +87,7 @@ class Html {
   void put(const char (&literal)[N]) {
     put(literal, N - 1);
   }
+  void put(const std::string& text) { put(text.data(), text.size()); }
   void number(long long n) {
     room(24);
     at_ = std::to_chars(at_, at_ + 24, n).ptr;
@@ -115,20 +116,22 @@ class Html {
   char* end_ = nullptr;
 };
 
-void append(std::string& out, const char* format, long long a, long long b = 0, long long c = 0) {
-  char text[200];
-  std::snprintf(text, sizeof text, format, a, b, c);
-  out += text;
-}
-
 // An <img> of a preview file at zoom times its size (the whole-number zoom
 // that brings its longer side nearest to target, at least 1).
-void image(std::string& out, const PagePicture& p, int target, const std::string& alt, bool checker = true) {
+void image(Html& out, const PagePicture& p, int target, const char* alt, bool checker = true) {
   const int longer = std::max(std::max(p.width, p.height), 1);
   const int zoom = std::max(1, target / longer);
-  out += "<img src=\"" + escapeHtml(p.file) + "\" alt=\"" + escapeHtml(alt) + "\"";
-  if (checker) out += " class=\"checker\"";
-  append(out, " width=\"%lld\" height=\"%lld\" />", (long long)p.width * zoom, (long long)p.height * zoom);
+  out.put("<img src=\"");
+  out.escaped(p.file);
+  out.put("\" alt=\"");
+  out.put(alt, std::strlen(alt));
+  out.put("\"");
+  if (checker) out.put(" class=\"checker\"");
+  out.put(" width=\"");
+  out.number((long long)p.width * zoom);
+  out.put("\" height=\"");
+  out.number((long long)p.height * zoom);
+  out.put("\" />");
 }
 
 bool scalar(const Node& n) { return n.kind != Node::Kind::List && n.kind != Node::Kind::Object; }
@@ -225,8 +228,6 @@ void render(Html& out, const Node& n) {
   }
 }
 
-std::string sizeText(size_t bytes) { return std::to_string(bytes) + " bytes"; }
-
 // Page pixels per pixel of a bitmap: the whole number that brings its longer
 // side nearest to 128, whatever the scale of its files.
 long long bitmapZoom(const PageRecord& r) { return std::max(1, 128 / std::max(std::max(r.width, r.height), 1)); }
@@ -234,104 +235,172 @@ long long bitmapZoom(const PageRecord& r) { return std::max(1, 128 / std::max(st
 // The five shades of a bitmap side by side, each cut from its sheet: a box
 // the size of the picture as shown, and the whole sheet inside it moved so
 // that the bitmap's place shows through.
-void shadeStrip(std::string& out, const PageRecord& r, const ShadeSheets& set) {
+void shadeStrip(Html& out, const PageRecord& r, const ShadeSheets& set) {
   const long long perPixel = bitmapZoom(r);
   bool any = false;
   for (const PagePicture& sheet : set.sheets) any = any || !sheet.file.empty();
   if (!any) return;
-  out += "<span class=\"strip\">";
+  out.put("<span class=\"strip\">");
   for (int s = 0; s < 5; ++s) {
     const PagePicture& sheet = set.sheets[s];
     if (sheet.file.empty()) continue;
-    append(out, "<span class=\"crop checker\" style=\"width:%lldpx;height:%lldpx\">", r.width * perPixel,
-           r.height * perPixel);
-    out += "<img src=\"" + escapeHtml(sheet.file) + "\" alt=\"record " + std::to_string(r.index) + " through P" +
-           std::to_string(s) + "\"";
-    append(out, " style=\"margin-left:-%lldpx;margin-top:-%lldpx\"", r.shadeX * perPixel, r.shadeY * perPixel);
-    append(out, " width=\"%lld\" height=\"%lld\" /></span>", set.width * perPixel, set.height * perPixel);
+    out.put("<span class=\"crop checker\" style=\"width:");
+    out.number(r.width * perPixel);
+    out.put("px;height:");
+    out.number(r.height * perPixel);
+    out.put("px\"><img src=\"");
+    out.escaped(sheet.file);
+    out.put("\" alt=\"record ");
+    out.number(r.index);
+    out.put(" through P");
+    out.number(s);
+    out.put("\" style=\"margin-left:-");
+    out.number(r.shadeX * perPixel);
+    out.put("px;margin-top:-");
+    out.number(r.shadeY * perPixel);
+    out.put("px\" width=\"");
+    out.number(set.width * perPixel);
+    out.put("\" height=\"");
+    out.number(set.height * perPixel);
+    out.put("\" /></span>");
   }
-  out += "</span>";
+  out.put("</span>");
 }
 
-void pictureFigure(std::string& out, const std::string& id, const PageRecord& r, const PageDatabase& d) {
-  out += "<figure id=\"" + id + "\">";
+void pictureFigure(Html& out, const std::string& id, const PageRecord& r, const PageDatabase& d) {
+  out.put("<figure id=\"");
+  out.put(id);
+  out.put("-");
+  out.number(r.index);
+  out.put("\">");
   if (!r.image.file.empty()) {
-    out += "<img src=\"" + escapeHtml(r.image.file) + "\" alt=\"record " + std::to_string(r.index) +
-           "\" class=\"checker\"";
-    append(out, " width=\"%lld\" height=\"%lld\" />", r.width * bitmapZoom(r), r.height * bitmapZoom(r));
+    out.put("<img src=\"");
+    out.escaped(r.image.file);
+    out.put("\" alt=\"record ");
+    out.number(r.index);
+    out.put("\" class=\"checker\" width=\"");
+    out.number(r.width * bitmapZoom(r));
+    out.put("\" height=\"");
+    out.number(r.height * bitmapZoom(r));
+    out.put("\" />");
   }
   const bool strip = r.shadeSet >= 0 && size_t(r.shadeSet) < d.shadeSets.size();
   if (strip) shadeStrip(out, r, d.shadeSets[size_t(r.shadeSet)]);
-  out += "<figcaption>";
-  append(out, "<b>#%lld</b> ", r.index);
-  out += escapeHtml(r.code);
-  append(out, " %lldx%lld, %lld-bit", r.width, r.height, r.depth);
-  out += r.masked ? ", masked" : ", not masked";
-  out += r.compressed ? ", compressed" : ", not compressed";
-  out += "; stored " + sizeText(r.storedSize) + ", unpacked " + sizeText(r.unpackedSize);
-  if (strip) out += "<br />the picture, then its shades P0 to P4, left to right";
-  if (!r.error.empty()) out += "<br /><span class=\"error\">" + escapeHtml(r.error) + "</span>";
-  out += "</figcaption></figure>\n";
+  out.put("<figcaption><b>#");
+  out.number(r.index);
+  out.put("</b> ");
+  out.escaped(r.code);
+  out.put(" ");
+  out.number(r.width);
+  out.put("x");
+  out.number(r.height);
+  out.put(", ");
+  out.number(r.depth);
+  out.put("-bit");
+  out.put(r.masked ? ", masked" : ", not masked");
+  out.put(r.compressed ? ", compressed" : ", not compressed");
+  out.put("; stored ");
+  out.number((long long)r.storedSize);
+  out.put(" bytes, unpacked ");
+  out.number((long long)r.unpackedSize);
+  out.put(" bytes");
+  if (strip) out.put("<br />the picture, then its shades P0 to P4, left to right");
+  if (!r.error.empty()) {
+    out.put("<br /><span class=\"error\">");
+    out.escaped(r.error);
+    out.put("</span>");
+  }
+  out.put("</figcaption></figure>\n");
 }
 
-void databaseSection(std::string& out, const PageDatabase& d, size_t n) {
+void databaseSection(Html& out, const PageDatabase& d, size_t n) {
   const std::string id = "db" + std::to_string(n);
-  out += "<section id=\"" + id + "\">\n<h2>" + escapeHtml(d.file) + "</h2>\n";
-  out += fieldsHtml(d.header);
-  out += "\n<h3>Records</h3>\n<table><tr><th>index</th><th>offset</th><th>size</th><th>code</th>"
-         "<th>summary</th></tr>\n";
+  out.put("<section id=\"");
+  out.put(id);
+  out.put("\">\n<h2>");
+  out.escaped(d.file);
+  out.put("</h2>\n");
+  render(out, d.header);
+  out.put("\n<h3>Records</h3>\n<table><tr><th>index</th><th>offset</th><th>size</th><th>code</th>"
+          "<th>summary</th></tr>\n");
   for (const PageRecord& r : d.records) {
-    out += r.error.empty() || r.picture ? "<tr>" : "<tr class=\"damaged\">";
-    append(out, "<td class=\"n\">%lld</td><td class=\"n\">%lld</td><td class=\"n\">%lld</td>", r.index, r.offset,
-           r.size);
-    out += "<td>" + escapeHtml(r.code) + "</td><td>";
-    if (r.picture) out += "<a href=\"#" + id + "-" + std::to_string(r.index) + "\">";
-    out += escapeHtml(r.summary);
-    if (r.picture) out += "</a>";
-    if (!r.error.empty()) out += " <span class=\"error\">" + escapeHtml(r.error) + "</span>";
-    out += "</td></tr>\n";
+    out.put(r.error.empty() || r.picture ? "<tr>" : "<tr class=\"damaged\">");
+    out.put("<td class=\"n\">");
+    out.number(r.index);
+    out.put("</td><td class=\"n\">");
+    out.number(r.offset);
+    out.put("</td><td class=\"n\">");
+    out.number(r.size);
+    out.put("</td><td>");
+    out.escaped(r.code);
+    out.put("</td><td>");
+    if (r.picture) {
+      out.put("<a href=\"#");
+      out.put(id);
+      out.put("-");
+      out.number(r.index);
+      out.put("\">");
+    }
+    out.escaped(r.summary);
+    if (r.picture) out.put("</a>");
+    if (!r.error.empty()) {
+      out.put(" <span class=\"error\">");
+      out.escaped(r.error);
+      out.put("</span>");
+    }
+    out.put("</td></tr>\n");
   }
-  out += "</table>\n";
+  out.put("</table>\n");
 
   for (size_t i = 0; i < d.palettes.size(); ++i) {
-    append(out, "<h3>Palette (record %lld)</h3>\n<p>", d.paletteRecords[i]);
+    out.put("<h3>Palette (record ");
+    out.number(d.paletteRecords[i]);
+    out.put(")</h3>\n<p>");
     image(out, d.palettes[i], 256, "palette", false);
-    out += "</p>\n";
+    out.put("</p>\n");
     if (i < d.shades.size() && !d.shades[i].file.empty()) {
-      out += "<p>Shade tables P0 to P4, top to bottom: the colour each slot becomes at every distance.</p>\n<p>";
-      out += "<img src=\"" + escapeHtml(d.shades[i].file) + "\" alt=\"shade tables\" width=\"768\" height=\"100\" />";
-      out += "</p>\n";
+      out.put("<p>Shade tables P0 to P4, top to bottom: the colour each slot becomes at every distance.</p>\n<p>");
+      out.put("<img src=\"");
+      out.escaped(d.shades[i].file);
+      out.put("\" alt=\"shade tables\" width=\"768\" height=\"100\" /></p>\n");
     }
   }
   for (size_t i = 0; i < d.fonts.size(); ++i) {
-    append(out, "<h3>Font (record %lld)</h3>\n<p>", d.fontRecords[i]);
+    out.put("<h3>Font (record ");
+    out.number(d.fontRecords[i]);
+    out.put(")</h3>\n<p>");
     image(out, d.fonts[i], 768, "font", false);
-    out += "</p>\n";
+    out.put("</p>\n");
   }
   if (!d.sheet.file.empty()) {
-    out += "<h3>Contact sheet</h3>\n<div class=\"sheet\">";
+    out.put("<h3>Contact sheet</h3>\n<div class=\"sheet\">");
     image(out, d.sheet, 512, "contact sheet");
-    out += "</div>\n";
+    out.put("</div>\n");
   }
   bool pictures = false;
   for (const PageRecord& r : d.records) pictures = pictures || r.picture;
   if (pictures) {
-    out += "<h3>Pictures</h3>\n<div class=\"pictures\">\n";
+    out.put("<h3>Pictures</h3>\n<div class=\"pictures\">\n");
     for (const PageRecord& r : d.records)
-      if (r.picture) pictureFigure(out, id + "-" + std::to_string(r.index), r, d);
-    out += "</div>\n";
+      if (r.picture) pictureFigure(out, id, r, d);
+    out.put("</div>\n");
   }
   bool tables = false;
   for (const PageRecord& r : d.records) tables = tables || !r.fields.empty();
   if (tables) {
-    out += "<h3>Tables</h3>\n";
+    out.put("<h3>Tables</h3>\n");
     for (const PageRecord& r : d.records) {
       if (r.fields.empty()) continue;
-      append(out, "<details><summary>#%lld ", r.index);
-      out += escapeHtml(r.summary) + "</summary>\n" + r.fields + "</details>\n";
+      out.put("<details><summary>#");
+      out.number(r.index);
+      out.put(" ");
+      out.escaped(r.summary);
+      out.put("</summary>\n");
+      out.put(r.fields);
+      out.put("</details>\n");
     }
   }
-  out += "</section>\n";
+  out.put("</section>\n");
 }
 
 }  // namespace
@@ -353,35 +422,29 @@ std::string escapeHtml(const std::string& text) {
   return out;
 }
 
-std::vector<std::string> pageParts(const std::vector<PageDatabase>& databases, int scale,
-                                   const std::function<void(std::function<void()>)>& inParallel) {
-  std::vector<std::string> parts(databases.size() + 2);
-  std::string& out = parts.front();
-  out = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"
-        "<title>";
+std::string pageHead(const std::vector<std::string>& files, int scale) {
+  std::string out =
+      "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n"
+      "<title>";
   std::string names;
-  for (const PageDatabase& d : databases) names += (names.empty() ? "" : ", ") + d.file;
+  for (const std::string& file : files) names += (names.empty() ? "" : ", ") + file;
   out += "Preview: " + escapeHtml(names) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
   out += "<h1>Preview: " + escapeHtml(names) + "</h1>\n";
-  append(out, "<p>Every picture as the device draws it; transparent pixels show the checkerboard. Pictures are "
-              "written at scale %lld and shown enlarged.</p>\n<nav>",
-         scale);
-  for (size_t i = 0; i < databases.size(); ++i)
-    out += "<a href=\"#db" + std::to_string(i) + "\">" + escapeHtml(databases[i].file) + "</a>";
+  out += "<p>Every picture as the device draws it; transparent pixels show the checkerboard. Pictures are "
+         "written at scale " +
+         std::to_string(scale) + " and shown enlarged.</p>\n<nav>";
+  for (size_t i = 0; i < files.size(); ++i)
+    out += "<a href=\"#db" + std::to_string(i) + "\">" + escapeHtml(files[i]) + "</a>";
   out += "</nav>\n";
-  for (size_t i = 0; i < databases.size(); ++i) {
-    std::string* section = &parts[i + 1];
-    const PageDatabase* d = &databases[i];
-    inParallel([section, d, i] { databaseSection(*section, *d, i); });
-  }
-  parts.back() = "</body>\n</html>\n";
-  return parts;
+  return out;
 }
 
-std::string previewPage(const std::vector<PageDatabase>& databases, int scale) {
-  std::string page;
-  for (const std::string& part : pageParts(databases, scale, [](std::function<void()> f) { f(); })) page += part;
-  return page;
+std::string pageSection(const PageDatabase& database, size_t n) {
+  Html out;
+  databaseSection(out, database, n);
+  return out.take();
 }
+
+const char* pageEnd() { return "</body>\n</html>\n"; }
 
 }  // namespace unkiln

@@ -2,7 +2,6 @@
 // index.html of a preview: one page that opens from its folder with no server,
 // no network and no scripts. Every text from a database is escaped.
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,13 +57,12 @@ void appendEscaped(std::string& out, const std::string& text);
 // column per field, an object a table of names and values.
 std::string fieldsHtml(const kiln::Node& fields);
 
-// The page; scale is the enlargement of the PNG files (the page shows small
-// pictures larger still, pixelated).
-std::string previewPage(const std::vector<PageDatabase>& databases, int scale);
-// The same in parts, one a database between the page's head and its end,
-// each database's handed to inParallel to be written (on another thread):
-// the parts are complete once the work given to it is done.
-std::vector<std::string> pageParts(const std::vector<PageDatabase>& databases, int scale,
-                                   const std::function<void(std::function<void()>)>& inParallel);
+// The page in parts, written as they are ready: the head (the databases'
+// file names as given; scale is the enlargement of the PNG files, and the
+// page shows small pictures larger still, pixelated), a section a database
+// (n its place among them), the end.
+std::string pageHead(const std::vector<std::string>& files, int scale);
+std::string pageSection(const PageDatabase& database, size_t n);
+const char* pageEnd();
 
 }  // namespace unkiln
