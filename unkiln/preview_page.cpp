@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace unkiln {
 
@@ -95,6 +96,16 @@ class Html {
   void escaped(const std::string& text) {
     escapeInto(text, [this](const char* part, size_t size) { put(part, size); });
   }
+  // Text from a database, to be escaped: out.add("<td>", esc(name), "</td>").
+  struct Escaped {
+    const std::string& text;
+  };
+  // Each part in turn: markup as it stands, numbers in digits, Escaped text
+  // escaped.
+  template <class... Parts>
+  void add(const Parts&... parts) {
+    (one(parts), ...);
+  }
   std::string take() {
     text_.resize(text_.empty() ? 0 : size_t(at_ - text_.data()));
     at_ = end_ = nullptr;
@@ -102,6 +113,13 @@ class Html {
   }
 
  private:
+  void one(const char* markup) { put(markup, std::strlen(markup)); }
+  void one(const std::string& markup) { put(markup); }
+  void one(const Escaped& text) { escaped(text.text); }
+  template <class Integer, class = std::enable_if_t<std::is_integral_v<Integer>>>
+  void one(Integer n) {
+    number((long long)n);
+  }
   void room(size_t size) {
     if (size_t(end_ - at_) < size) grow(size);
   }
@@ -116,22 +134,15 @@ class Html {
   char* end_ = nullptr;
 };
 
+Html::Escaped esc(const std::string& text) { return {text}; }
+
 // An <img> of a preview file at zoom times its size (the whole-number zoom
 // that brings its longer side nearest to target, at least 1).
 void image(Html& out, const PagePicture& p, int target, const char* alt, bool checker = true) {
   const int longer = std::max(std::max(p.width, p.height), 1);
-  const int zoom = std::max(1, target / longer);
-  out.put("<img src=\"");
-  out.escaped(p.file);
-  out.put("\" alt=\"");
-  out.put(alt, std::strlen(alt));
-  out.put("\"");
-  if (checker) out.put(" class=\"checker\"");
-  out.put(" width=\"");
-  out.number((long long)p.width * zoom);
-  out.put("\" height=\"");
-  out.number((long long)p.height * zoom);
-  out.put("\" />");
+  const long long zoom = std::max(1, target / longer);
+  out.add("<img src=\"", esc(p.file), "\" alt=\"", alt, checker ? "\" class=\"checker" : "", "\" width=\"",
+          p.width * zoom, "\" height=\"", p.height * zoom, "\" />");
 }
 
 bool scalar(const Node& n) { return n.kind != Node::Kind::List && n.kind != Node::Kind::Object; }
@@ -240,167 +251,86 @@ void shadeStrip(Html& out, const PageRecord& r, const ShadeSheets& set) {
   bool any = false;
   for (const PagePicture& sheet : set.sheets) any = any || !sheet.file.empty();
   if (!any) return;
-  out.put("<span class=\"strip\">");
+  out.add("<span class=\"strip\">");
   for (int s = 0; s < 5; ++s) {
     const PagePicture& sheet = set.sheets[s];
     if (sheet.file.empty()) continue;
-    out.put("<span class=\"crop checker\" style=\"width:");
-    out.number(r.width * perPixel);
-    out.put("px;height:");
-    out.number(r.height * perPixel);
-    out.put("px\"><img src=\"");
-    out.escaped(sheet.file);
-    out.put("\" alt=\"record ");
-    out.number(r.index);
-    out.put(" through P");
-    out.number(s);
-    out.put("\" style=\"margin-left:-");
-    out.number(r.shadeX * perPixel);
-    out.put("px;margin-top:-");
-    out.number(r.shadeY * perPixel);
-    out.put("px\" width=\"");
-    out.number(set.width * perPixel);
-    out.put("\" height=\"");
-    out.number(set.height * perPixel);
-    out.put("\" /></span>");
+    out.add("<span class=\"crop checker\" style=\"width:", r.width * perPixel, "px;height:", r.height * perPixel,
+            "px\"><img src=\"", esc(sheet.file), "\" alt=\"record ", r.index, " through P", s,
+            "\" style=\"margin-left:-", r.shadeX * perPixel, "px;margin-top:-", r.shadeY * perPixel, "px\" width=\"",
+            set.width * perPixel, "\" height=\"", set.height * perPixel, "\" /></span>");
   }
-  out.put("</span>");
+  out.add("</span>");
 }
 
 void pictureFigure(Html& out, const std::string& id, const PageRecord& r, const PageDatabase& d) {
-  out.put("<figure id=\"");
-  out.put(id);
-  out.put("-");
-  out.number(r.index);
-  out.put("\">");
-  if (!r.image.file.empty()) {
-    out.put("<img src=\"");
-    out.escaped(r.image.file);
-    out.put("\" alt=\"record ");
-    out.number(r.index);
-    out.put("\" class=\"checker\" width=\"");
-    out.number(r.width * bitmapZoom(r));
-    out.put("\" height=\"");
-    out.number(r.height * bitmapZoom(r));
-    out.put("\" />");
-  }
+  out.add("<figure id=\"", id, "-", r.index, "\">");
+  if (!r.image.file.empty())
+    out.add("<img src=\"", esc(r.image.file), "\" alt=\"record ", r.index, "\" class=\"checker\" width=\"",
+            r.width * bitmapZoom(r), "\" height=\"", r.height * bitmapZoom(r), "\" />");
   const bool strip = r.shadeSet >= 0 && size_t(r.shadeSet) < d.shadeSets.size();
   if (strip) shadeStrip(out, r, d.shadeSets[size_t(r.shadeSet)]);
-  out.put("<figcaption><b>#");
-  out.number(r.index);
-  out.put("</b> ");
-  out.escaped(r.code);
-  out.put(" ");
-  out.number(r.width);
-  out.put("x");
-  out.number(r.height);
-  out.put(", ");
-  out.number(r.depth);
-  out.put("-bit");
-  out.put(r.masked ? ", masked" : ", not masked");
-  out.put(r.compressed ? ", compressed" : ", not compressed");
-  out.put("; stored ");
-  out.number((long long)r.storedSize);
-  out.put(" bytes, unpacked ");
-  out.number((long long)r.unpackedSize);
-  out.put(" bytes");
-  if (strip) out.put("<br />the picture, then its shades P0 to P4, left to right");
-  if (!r.error.empty()) {
-    out.put("<br /><span class=\"error\">");
-    out.escaped(r.error);
-    out.put("</span>");
-  }
-  out.put("</figcaption></figure>\n");
+  out.add("<figcaption><b>#", r.index, "</b> ", esc(r.code), " ", r.width, "x", r.height, ", ", r.depth, "-bit",
+          r.masked ? ", masked" : ", not masked", r.compressed ? ", compressed" : ", not compressed", "; stored ",
+          r.storedSize, " bytes, unpacked ", r.unpackedSize, " bytes");
+  if (strip) out.add("<br />the picture, then its shades P0 to P4, left to right");
+  if (!r.error.empty()) out.add("<br /><span class=\"error\">", esc(r.error), "</span>");
+  out.add("</figcaption></figure>\n");
 }
 
 void databaseSection(Html& out, const PageDatabase& d, size_t n) {
   const std::string id = "db" + std::to_string(n);
-  out.put("<section id=\"");
-  out.put(id);
-  out.put("\">\n<h2>");
-  out.escaped(d.file);
-  out.put("</h2>\n");
+  out.add("<section id=\"", id, "\">\n<h2>", esc(d.file), "</h2>\n");
   render(out, d.header);
-  out.put("\n<h3>Records</h3>\n<table><tr><th>index</th><th>offset</th><th>size</th><th>code</th>"
+  out.add("\n<h3>Records</h3>\n<table><tr><th>index</th><th>offset</th><th>size</th><th>code</th>"
           "<th>summary</th></tr>\n");
   for (const PageRecord& r : d.records) {
-    out.put(r.error.empty() || r.picture ? "<tr>" : "<tr class=\"damaged\">");
-    out.put("<td class=\"n\">");
-    out.number(r.index);
-    out.put("</td><td class=\"n\">");
-    out.number(r.offset);
-    out.put("</td><td class=\"n\">");
-    out.number(r.size);
-    out.put("</td><td>");
-    out.escaped(r.code);
-    out.put("</td><td>");
-    if (r.picture) {
-      out.put("<a href=\"#");
-      out.put(id);
-      out.put("-");
-      out.number(r.index);
-      out.put("\">");
-    }
-    out.escaped(r.summary);
-    if (r.picture) out.put("</a>");
-    if (!r.error.empty()) {
-      out.put(" <span class=\"error\">");
-      out.escaped(r.error);
-      out.put("</span>");
-    }
-    out.put("</td></tr>\n");
+    out.add(r.error.empty() || r.picture ? "<tr>" : "<tr class=\"damaged\">", "<td class=\"n\">", r.index,
+            "</td><td class=\"n\">", r.offset, "</td><td class=\"n\">", r.size, "</td><td>", esc(r.code), "</td><td>");
+    if (r.picture) out.add("<a href=\"#", id, "-", r.index, "\">");
+    out.add(esc(r.summary));
+    if (r.picture) out.add("</a>");
+    if (!r.error.empty()) out.add(" <span class=\"error\">", esc(r.error), "</span>");
+    out.add("</td></tr>\n");
   }
-  out.put("</table>\n");
+  out.add("</table>\n");
 
   for (size_t i = 0; i < d.palettes.size(); ++i) {
-    out.put("<h3>Palette (record ");
-    out.number(d.paletteRecords[i]);
-    out.put(")</h3>\n<p>");
+    out.add("<h3>Palette (record ", d.paletteRecords[i], ")</h3>\n<p>");
     image(out, d.palettes[i], 256, "palette", false);
-    out.put("</p>\n");
-    if (i < d.shades.size() && !d.shades[i].file.empty()) {
-      out.put("<p>Shade tables P0 to P4, top to bottom: the colour each slot becomes at every distance.</p>\n<p>");
-      out.put("<img src=\"");
-      out.escaped(d.shades[i].file);
-      out.put("\" alt=\"shade tables\" width=\"768\" height=\"100\" /></p>\n");
-    }
+    out.add("</p>\n");
+    if (i < d.shades.size() && !d.shades[i].file.empty())
+      out.add("<p>Shade tables P0 to P4, top to bottom: the colour each slot becomes at every distance.</p>\n<p>"
+              "<img src=\"",
+              esc(d.shades[i].file), "\" alt=\"shade tables\" width=\"768\" height=\"100\" /></p>\n");
   }
   for (size_t i = 0; i < d.fonts.size(); ++i) {
-    out.put("<h3>Font (record ");
-    out.number(d.fontRecords[i]);
-    out.put(")</h3>\n<p>");
+    out.add("<h3>Font (record ", d.fontRecords[i], ")</h3>\n<p>");
     image(out, d.fonts[i], 768, "font", false);
-    out.put("</p>\n");
+    out.add("</p>\n");
   }
   if (!d.sheet.file.empty()) {
-    out.put("<h3>Contact sheet</h3>\n<div class=\"sheet\">");
+    out.add("<h3>Contact sheet</h3>\n<div class=\"sheet\">");
     image(out, d.sheet, 512, "contact sheet");
-    out.put("</div>\n");
+    out.add("</div>\n");
   }
   bool pictures = false;
   for (const PageRecord& r : d.records) pictures = pictures || r.picture;
   if (pictures) {
-    out.put("<h3>Pictures</h3>\n<div class=\"pictures\">\n");
+    out.add("<h3>Pictures</h3>\n<div class=\"pictures\">\n");
     for (const PageRecord& r : d.records)
       if (r.picture) pictureFigure(out, id, r, d);
-    out.put("</div>\n");
+    out.add("</div>\n");
   }
   bool tables = false;
   for (const PageRecord& r : d.records) tables = tables || !r.fields.empty();
   if (tables) {
-    out.put("<h3>Tables</h3>\n");
-    for (const PageRecord& r : d.records) {
-      if (r.fields.empty()) continue;
-      out.put("<details><summary>#");
-      out.number(r.index);
-      out.put(" ");
-      out.escaped(r.summary);
-      out.put("</summary>\n");
-      out.put(r.fields);
-      out.put("</details>\n");
-    }
+    out.add("<h3>Tables</h3>\n");
+    for (const PageRecord& r : d.records)
+      if (!r.fields.empty())
+        out.add("<details><summary>#", r.index, " ", esc(r.summary), "</summary>\n", r.fields, "</details>\n");
   }
-  out.put("</section>\n");
+  out.add("</section>\n");
 }
 
 }  // namespace
