@@ -83,8 +83,9 @@ std::string codeText(const std::string& code) {
   return "0x" + hex(reinterpret_cast<const uint8_t*>(code.data()), code.size());
 }
 
-bool describeRecord(const kiln::PdbRecord& record, RecordInfo& info, std::string& error) {
+bool describeRecord(const kiln::PdbRecord& record, RecordInfo& info, std::string& error, bool slices) {
   info = RecordInfo{};
+  info.slices = slices;
   if (record.code.size() < 2) {
     error = "record of " + std::to_string(record.size) + " bytes is too short for a code";
     return false;

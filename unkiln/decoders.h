@@ -27,6 +27,8 @@ std::string codeText(const std::string& code);
 
 // Decodes one record; false with the reason for a damaged record, a record
 // too short for a code, or an unknown code (whose bytes are then given as hex).
-bool describeRecord(const kiln::PdbRecord& record, kiln::RecordInfo& info, std::string& error);
+// slices: a record of thousands of entries may give them a slice at a time
+// (kiln::RecordInfo::entries).
+bool describeRecord(const kiln::PdbRecord& record, kiln::RecordInfo& info, std::string& error, bool slices = false);
 
 }  // namespace unkiln

@@ -278,9 +278,9 @@ void describeTable(Preview& p, const PdbFile& f, const PdbRecord& r, PageDatabas
       [&r, d] {
         try {
           kiln::RecordInfo info;
-          d->ok = describeRecord(r, info, d->error);
+          d->ok = describeRecord(r, info, d->error, true);
           d->summary = d->ok || !info.summary.empty() ? info.summary : "damaged";
-          if (d->ok) d->fields = fieldsHtml(info.fields);
+          if (d->ok) d->fields = fieldsHtml(info);
         } catch (const std::bad_alloc&) {
           d->ok = false;
           d->summary = "not described";

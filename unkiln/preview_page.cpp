@@ -152,7 +152,8 @@ void render(Html& out, const Node& n);
 // A list of objects is a table with a column per field, in order of first
 // appearance. The objects of a table nearly always have the same fields in
 // the same order, so each field is looked for first where its column is.
-void renderRows(Html& out, const Node& list) {
+// The columns of a list of objects: every field, in order of first appearance.
+std::vector<std::string> rowKeys(const Node& list) {
   std::vector<std::string> keys;
   for (const Node& item : list.items)
     for (size_t j = 0; j < item.members.size(); ++j) {
@@ -160,20 +161,22 @@ void renderRows(Html& out, const Node& list) {
       if ((j >= keys.size() || keys[j] != name) && std::find(keys.begin(), keys.end(), name) == keys.end())
         keys.push_back(name);
     }
-  out.put("<table><tr><th>#</th>");
-  for (const std::string& k : keys) {
-    out.put("<th>");
-    out.escaped(k);
-    out.put("</th>");
-  }
-  out.put("</tr>\n");
+  return keys;
+}
+
+void rowsHead(Html& out, const std::vector<std::string>& keys) {
+  out.add("<table><tr><th>#</th>");
+  for (const std::string& k : keys) out.add("<th>", esc(k), "</th>");
+  out.add("</tr>\n");
+}
+
+// The rows of list's objects, numbered from first.
+void rowsBody(Html& out, const Node& list, const std::vector<std::string>& keys, size_t first) {
   for (size_t i = 0; i < list.items.size(); ++i) {
-    out.put("<tr><td class=\"n\">");
-    out.number((long long)i);
-    out.put("</td>");
+    out.add("<tr><td class=\"n\">", first + i, "</td>");
     const auto& members = list.items[i].members;
     for (size_t j = 0; j < keys.size(); ++j) {
-      out.put("<td>");
+      out.add("<td>");
       if (j < members.size() && members[j].first == keys[j]) {
         render(out, members[j].second);
       } else {
@@ -183,11 +186,49 @@ void renderRows(Html& out, const Node& list) {
             break;
           }
       }
-      out.put("</td>");
+      out.add("</td>");
     }
-    out.put("</tr>\n");
+    out.add("</tr>\n");
   }
-  out.put("</table>");
+}
+
+void renderRows(Html& out, const Node& list) {
+  const std::vector<std::string> keys = rowKeys(list);
+  rowsHead(out, keys);
+  rowsBody(out, list, keys, 0);
+  out.add("</table>");
+}
+
+// A record's entries made a slice at a time, shown as renderRows() shows
+// them all: the entries have the same fields, so the first slice's are the
+// columns.
+void renderEntries(Html& out, const kiln::RecordInfo& info) {
+  constexpr size_t kSlice = 1024;
+  std::vector<std::string> keys;
+  for (size_t first = 0; first < info.entryCount; first += kSlice) {
+    const Node slice = info.entries(first, std::min(kSlice, info.entryCount - first));
+    if (first == 0) {
+      keys = rowKeys(slice);
+      rowsHead(out, keys);
+    }
+    rowsBody(out, slice, keys, first);
+  }
+  if (info.entryCount > 0) out.add("</table>");
+}
+
+// An object as a table of names and values; with info, the member that
+// holds its entries shows them made a slice at a time.
+void renderObject(Html& out, const Node& n, const kiln::RecordInfo* info = nullptr) {
+  out.add("<table>");
+  for (const auto& m : n.members) {
+    out.add("<tr><th>", esc(m.first), "</th><td>");
+    if (info && m.first == info->entriesKey)
+      renderEntries(out, *info);
+    else
+      render(out, m.second);
+    out.add("</td></tr>");
+  }
+  out.add("</table>");
 }
 
 void render(Html& out, const Node& n) {
@@ -225,17 +266,7 @@ void render(Html& out, const Node& n) {
       }
       break;
     }
-    case Node::Kind::Object:
-      out.put("<table>");
-      for (const auto& m : n.members) {
-        out.put("<tr><th>");
-        out.escaped(m.first);
-        out.put("</th><td>");
-        render(out, m.second);
-        out.put("</td></tr>");
-      }
-      out.put("</table>");
-      break;
+    case Node::Kind::Object: renderObject(out, n); break;
   }
 }
 
@@ -335,9 +366,12 @@ void databaseSection(Html& out, const PageDatabase& d, size_t n) {
 
 }  // namespace
 
-std::string fieldsHtml(const Node& fields) {
+std::string fieldsHtml(const kiln::RecordInfo& info) {
   Html out;
-  render(out, fields);
+  if (info.entries && info.fields.kind == Node::Kind::Object)
+    renderObject(out, info.fields, &info);
+  else
+    render(out, info.fields);
   return out.take();
 }
 

@@ -54,8 +54,9 @@ std::string escapeHtml(const std::string& text);
 void appendEscaped(std::string& out, const std::string& text);
 
 // A record's fields as HTML tables: a list of objects is one table with a
-// column per field, an object a table of names and values.
-std::string fieldsHtml(const kiln::Node& fields);
+// column per field, an object a table of names and values. Entries given a
+// slice at a time (kiln::RecordInfo::entries) are shown as if in the list.
+std::string fieldsHtml(const kiln::RecordInfo& info);
 
 // The page in parts, written as they are ready: the head (the databases'
 // file names as given; scale is the enlargement of the PNG files, and the

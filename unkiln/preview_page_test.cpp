@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "kiln/tables/objects_decode.h"
+#include "kiln/tables/objects.h"
+
 namespace unkiln {
 namespace {
 
@@ -22,6 +27,27 @@ TEST(PreviewPage, TextIsEscapedWhateverItsBytes) {
     std::string out = "kept:";
     appendEscaped(out, c.text);
     EXPECT_EQ(out, "kept:" + c.html);
+  }
+}
+
+// An object table's page, its objects made a slice at a time, is the page
+// of the whole table made at once, whatever the count against the slices.
+TEST(PreviewPage, AnObjectTableShownASliceAtATimeIsShownAsAWhole) {
+  for (size_t count : {0, 1, 1023, 1024, 1025, 2500}) {
+    const size_t size = kiln::kObjectEntrySize;
+    std::vector<uint8_t> record(2 + size * count);
+    record[0] = uint8_t(count >> 8);
+    record[1] = uint8_t(count);
+    for (size_t n = 0; n < count; ++n)
+      for (size_t b = 0; b < size; ++b) record[2 + size * n + b] = uint8_t(b < 12 ? 'a' + (n + b) % 26 : n * 7 + b);
+    kiln::RecordInfo whole, sliced;
+    sliced.slices = true;
+    std::string error;
+    ASSERT_TRUE(kiln::describeObjects("OB", record.data(), record.size(), whole, error)) << error;
+    ASSERT_TRUE(kiln::describeObjects("OB", record.data(), record.size(), sliced, error)) << error;
+    ASSERT_TRUE(sliced.entries) << count;
+    EXPECT_TRUE(sliced.fields.members.back().second.items.empty());
+    EXPECT_EQ(fieldsHtml(sliced), fieldsHtml(whole)) << count;
   }
 }
 

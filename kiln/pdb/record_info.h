@@ -4,6 +4,8 @@
 // unkiln prints as indented text or as JSON. Field names are the names kiln's
 // input files and messages use.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -70,6 +72,18 @@ inline Node::~Node() = default;
 struct RecordInfo {
   std::string summary;  // e.g. "B8 64x64 8-bit masked", "TX 312 texts"
   Node fields;          // an Object
+
+  // Set by the caller before describing: a record of thousands of entries
+  // (an object table) may then leave them out of fields and make them a
+  // slice at a time instead, so that they are never all in memory at once
+  // (20,000 objects' fields take 60 MB). fields' member entriesKey is then
+  // an empty list, and entries(first, count) makes the entries from first
+  // on that it would hold, each with the same fields in the same order.
+  // The record's bytes must outlive entries.
+  bool slices = false;
+  std::string entriesKey;
+  size_t entryCount = 0;
+  std::function<Node(size_t first, size_t count)> entries;
 };
 
 }  // namespace kiln

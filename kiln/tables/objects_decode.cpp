@@ -25,39 +25,57 @@ const char* keywordOf(const WordList& list, uint8_t code) { return wordOf(list, 
 
 }  // namespace
 
+namespace {
+
+// Object n of a table describeObjects accepted, with every field.
+Node objectNode(const uint8_t* data, size_t n) {
+  const uint8_t* e = data + 2 + kObjectEntrySize * n;
+  auto word = [&](const WordList& list, uint8_t value) {
+    const char* w = keywordOf(list, value);
+    return w ? Node::str(w) : Node::num(value);
+  };
+  Node o = Node::object();
+  o.members.reserve(std::size(kPlainFields) + 12);  // every field below
+  o.add("number", Node::num(long(n))).add("name", Node::str(fieldText(e + kName, kNameField)));
+  addFields(o, e, kPlainFields);
+  o.add("attribute", word(kAttributeList, e[kAttribute]));
+  addFields(o, e, {kAttributeValueField});
+  o.add("bonusAttribute", word(kBonusList, e[kBonusAttribute]));
+  addFields(o, e, {kBonusValueField});
+  const ObjectType* type = objectType(e[kObjectType]);
+  o.add("objectType", type ? Node::str(type->word) : Node::num(e[kObjectType]));
+  for (uint8_t at : {kTypeData0, kTypeData1, kTypeData2, kTypeData3, kTypeData4}) {
+    const TypeField* f = nullptr;
+    for (int i = 0; type && i < type->fieldCount; ++i)
+      if (type->fields[i].offset == at) f = &type->fields[i];
+    std::string name = "typeData" + std::to_string(at == kTypeData4 ? 4 : at - kTypeData0);
+    o.add(name, f && f->list ? word(*f->list, e[at]) : Node::num(e[at]));
+  }
+  return o;
+}
+
+Node objectNodes(const uint8_t* data, size_t first, size_t count) {
+  Node objects = Node::list();
+  objects.items.reserve(count);
+  for (size_t n = first; n < first + count; ++n) objects.push(objectNode(data, n));
+  return objects;
+}
+
+}  // namespace
+
 bool describeObjects(const std::string& code, const uint8_t* data, size_t length, RecordInfo& info,
                      std::string& error) {
   size_t count = 0;
   if (!objectCount(data, length, count, error)) return false;
-  Node objects = Node::list();
-  objects.items.reserve(count);
-  for (size_t n = 0; n < count; ++n) {
-    const uint8_t* e = data + 2 + kObjectEntrySize * n;
-    auto word = [&](const WordList& list, uint8_t value) {
-      const char* w = keywordOf(list, value);
-      return w ? Node::str(w) : Node::num(value);
-    };
-    Node o = Node::object();
-    o.members.reserve(std::size(kPlainFields) + 12);  // every field below
-    o.add("number", Node::num(long(n))).add("name", Node::str(fieldText(e + kName, kNameField)));
-    addFields(o, e, kPlainFields);
-    o.add("attribute", word(kAttributeList, e[kAttribute]));
-    addFields(o, e, {kAttributeValueField});
-    o.add("bonusAttribute", word(kBonusList, e[kBonusAttribute]));
-    addFields(o, e, {kBonusValueField});
-    const ObjectType* type = objectType(e[kObjectType]);
-    o.add("objectType", type ? Node::str(type->word) : Node::num(e[kObjectType]));
-    for (uint8_t at : {kTypeData0, kTypeData1, kTypeData2, kTypeData3, kTypeData4}) {
-      const TypeField* f = nullptr;
-      for (int i = 0; type && i < type->fieldCount; ++i)
-        if (type->fields[i].offset == at) f = &type->fields[i];
-      std::string name = "typeData" + std::to_string(at == kTypeData4 ? 4 : at - kTypeData0);
-      o.add(name, f && f->list ? word(*f->list, e[at]) : Node::num(e[at]));
-    }
-    objects.push(std::move(o));
-  }
   info.summary = code + " " + std::to_string(count) + " objects";
-  info.fields = Node::object().add("count", Node::num(long(count))).add("objects", std::move(objects));
+  if (info.slices) {
+    info.entriesKey = "objects";
+    info.entryCount = count;
+    info.entries = [data](size_t first, size_t n) { return objectNodes(data, first, n); };
+  }
+  info.fields = Node::object()
+                    .add("count", Node::num(long(count)))
+                    .add("objects", info.slices ? Node::list() : objectNodes(data, 0, count));
   return true;
 }
 
