@@ -1,16 +1,17 @@
 // unkiln preview: every picture of the databases as a PNG, and index.html.
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <new>
-#include <condition_variable>
-#include <deque>
 #include <mutex>
+#include <new>
 #include <set>
 #include <thread>
 
@@ -436,7 +437,11 @@ class PageWriter {
       auto text = std::make_shared<std::string>();
       p.writer->addTask(
           [this, n, text] {
-            *text = pageSection(pages[n], n);
+            try {
+              *text = pageSection(pages[n], n);
+            } catch (const std::bad_alloc&) {
+              outOfMemory_ = true;
+            }
             // The fields are on the page now: their memory goes back.
             for (PageRecord& r : pages[n].records) std::string().swap(r.fields);
           },
@@ -451,8 +456,14 @@ class PageWriter {
     giveReady();
     p.writer->settle();
     stopAppending();
+    const std::string path = (p.dir / "index.html").string();
+    if (outOfMemory_) {
+      file_.reset();  // a page without a section is not left behind
+      written(p, path, ENOMEM);
+      return;
+    }
     p.outputs.append(*file_, {{pageEnd(), std::strlen(pageEnd())}});
-    written(p, (p.dir / "index.html").string(), p.outputs.close(std::move(file_)));
+    written(p, path, p.outputs.close(std::move(file_)));
   }
 
  private:
@@ -500,6 +511,7 @@ class PageWriter {
   std::condition_variable wake_;
   std::deque<std::shared_ptr<std::string>> queue_;
   bool stopping_ = false;
+  std::atomic<bool> outOfMemory_{false};
 };
 
 }  // namespace
