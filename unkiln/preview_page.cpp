@@ -136,8 +136,8 @@ class Html {
 
 Html::Escaped esc(const std::string& text) { return {text}; }
 
-// An <img> of a preview file at zoom times its size (the whole-number zoom
-// that brings its longer side nearest to target, at least 1).
+// An <img> of a preview file at zoom times its size: the largest whole
+// number that keeps its longer side within target, at least 1.
 void image(Html& out, const PagePicture& p, int target, const char* alt, bool checker = true) {
   const int longer = std::max(std::max(p.width, p.height), 1);
   const long long zoom = std::max(1, target / longer);
